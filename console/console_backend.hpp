@@ -1,0 +1,37 @@
+#pragma once
+// What the console services need from the platform: a character-cell screen
+// of known size (or a plain output stream), non-blocking keys, and a close
+// notification. The Linux terminal is one implementation; tests use an
+// in-memory screen.
+
+#include <string_view>
+
+#include "console/console.hpp"
+#include "console/screen_model.hpp"
+
+struct ConsoleSnapshot {
+    bool is_screen = false;  // false: output is a file or pipe
+    bool utf8 = false;       // the screen shows UTF-8 text
+    int width = 0;           // columns (the buffer width and window width)
+    int height = 0;          // rows; the bottom row is height - 1
+    int cursor_x = 0;
+    int cursor_y = 0;
+};
+
+class ConsoleBackend : public ScreenSurface {
+public:
+    // Take over the terminal: raw keys, learn its size and cursor position.
+    virtual ConsoleSnapshot attach() = 0;
+    // Give the terminal back exactly as attach found it.
+    virtual void detach() = 0;
+    // Arrange for end_routine to run when the terminal goes away. Returns
+    // nonzero on success.
+    virtual int register_close_handler(void (*end_routine)()) = 0;
+    // Output that is not a screen: bytes as they are.
+    virtual void write_stream(std::string_view bytes) = 0;
+    // One key if one is waiting, else the empty text. Never waits.
+    virtual KeyText read_key() = 0;
+};
+
+// The backend for the process's own terminal.
+ConsoleBackend& terminal_console_backend();

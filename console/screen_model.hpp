@@ -1,0 +1,37 @@
+#pragma once
+// The screen logic of print and new line, separate from any terminal: the
+// tracked cursor, the room check, wrapping at the screen width, scrolling,
+// and the cursor advance. A ScreenSurface carries out what it decides.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "console/text_cells.hpp"
+
+class ScreenSurface {
+public:
+    virtual ~ScreenSurface() = default;
+    // Move every row up by one; the bottom row becomes blank.
+    virtual void scroll_up() = 0;
+    // Write cells along row y from column x; the caller never passes the
+    // end of the row.
+    virtual void put_cells(int x, int y, const Cell* cells, int count) = 0;
+    // Show the cursor at (x, y).
+    virtual void place_cursor(int x, int y) = 0;
+    // Everything since the last commit reaches the screen now.
+    virtual void commit() = 0;
+};
+
+struct ScreenCursor {
+    int width = 0;   // cells per row
+    int height = 0;  // rows; the bottom row is height - 1
+    int x = 0;
+    int y = 0;
+};
+
+// Writes the cells at the cursor, scrolling first when they would not fit,
+// and advances the cursor past them.
+void screen_print(ScreenCursor& cursor, const std::vector<Cell>& cells, ScreenSurface& surface);
+// Moves the cursor to column 0 of the next row, scrolling on the bottom row.
+void screen_new_line(ScreenCursor& cursor, ScreenSurface& surface);
