@@ -1,0 +1,30 @@
+#pragma once
+// The WAV reader: turns a RIFF/WAVE file into the contents of one OpenAL
+// buffer. Used in a fixed order: OpenWaveFile, then ReadWaveIntoBuffer once
+// or more, then CloseWaveFile. One file at a time; not for use from two
+// threads. The reader prints nothing; it reports through its results.
+
+#include <AL/al.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "playback/wave_stream.hpp"
+
+// The reader's module record. waveFile is null when no file is open.
+extern std::unique_ptr<WaveStream> waveFile;
+extern ALenum waveFormat;     // OpenAL format code, 0 for none
+extern int32_t waveFrameSize; // bytes per sample frame of waveFormat
+extern int32_t waveFrequency; // sample rate in Hz
+extern int32_t waveBytesLeft; // sample bytes not uploaded yet
+
+// Opens the file at path and walks its chunks up to the sample data.
+// Returns 1 with waveFile positioned at the first sample byte, else 0.
+int OpenWaveFile(const char* path);
+// The same walk over a stream that the caller supplies (tests, fuzzer).
+int OpenWaveStream(std::unique_ptr<WaveStream> stream);
+// Uploads frameCount frames (0: all that remain) into buffer with one
+// alBufferData call; returns the bytes handed over, 0 when none were.
+int32_t ReadWaveIntoBuffer(ALuint buffer, int32_t frameCount);
+// Closes waveFile if one is open; the other fields keep their values.
+void CloseWaveFile();
