@@ -89,6 +89,8 @@ const FormatCase kFormatCases[] = {
     {"ext_zero_channels", 0xFFFE, 0, 16, 0, 40, 0, 0},
 };
 
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+
 class FormatTable : public testing::TestWithParam<FormatCase> {};
 
 TEST_P(FormatTable, ChoosesRowAndUploadsBytesUnchanged) {
@@ -206,6 +208,8 @@ std::vector<WalkCase> walk_cases() {
     };
 }
 
+void PrintTo(const WalkCase& c, std::ostream* os) { *os << c.name; }
+
 class ChunkWalk : public testing::TestWithParam<WalkCase> {};
 
 TEST_P(ChunkWalk, OpensAndUploadsWhatTheFileHolds) {
@@ -273,6 +277,8 @@ struct ErrorCase {
     const char* scenario;
     bool pendingFromGenBuffers;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
 
 class UploadError : public testing::TestWithParam<ErrorCase> {};
 

@@ -1,0 +1,253 @@
+// Whole runs of quorvel, keys on standard input (a pipe, so its bytes are
+// the keys): "1" picks the first device, "x" ends the final wait. Against
+// the real OpenAL Soft (null and wave-file backends) and the stand-in.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <numeric>
+
+#include "fake_al_session.hpp"
+#include "process_run.hpp"
+#include "wave_builder.hpp"
+
+using namespace wavetest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A run directory laid out as the build tree is: bin/ (the working
+// directory) and Media/ side by side.
+class RunLayout {
+public:
+    RunLayout() {
+        fs::create_directories(dir_.path() / "bin");
+        fs::create_directories(dir_.path() / "Media");
+    }
+    void put_media(const Bytes& file) { dir_.write("Media/Footsteps.wav", file); }
+    void copy_media(const std::string& from) { fs::copy_file(from, dir_.path() / "Media/Footsteps.wav"); }
+    std::string file(const std::string& name) const { return dir_.file(name); }
+
+    ProcessResult run(std::vector<std::pair<std::string, std::string>> env, const std::string& keys = "1x") {
+        return run_process(QUORVEL_PATH, dir_.file("bin"), env, keys, std::chrono::seconds(60));
+    }
+
+private:
+    TempDir dir_;
+};
+
+const std::vector<std::pair<std::string, std::string>> kNullBackend = {{"ALSOFT_DRIVERS", "null"}};
+
+// The number of dots after "Playing Source ", or -1 without that text.
+int dots(const std::string& out) {
+    auto at = out.find("Playing Source ");
+    if (at == std::string::npos) return -1;
+    at += 15;
+    size_t end = out.find_first_not_of('.', at);
+    return static_cast<int>((end == std::string::npos ? out.size() : end) - at);
+}
+
+Bytes tone(uint32_t rate, double hz, double seconds, double level = 0.5) {
+    Bytes samples;
+    auto frames = static_cast<size_t>(rate * seconds);
+    for (size_t i = 0; i < frames; ++i)
+        put16(samples, uint16_t(int16_t(std::lround(level * 32767 * std::sin(2 * M_PI * hz * i / rate)))));
+    return riff({chunk("fmt ", fmt_body(1, 1, rate, 16)), chunk("data", samples)});
+}
+
+TEST(QuorvelRun, PlaysTheBundledFootstepsWithADotPer100Ms) {
+    RunLayout layout;
+    layout.copy_media(FOOTSTEPS_PATH);
+    double seconds = double(fs::file_size(FOOTSTEPS_PATH) - 44) / (44100 * 4);
+    ProcessResult r = layout.run(kNullBackend);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("Opened OpenAL Soft Device\nPlaying Source ."), std::string::npos) << r.out;
+    int expected = static_cast<int>(seconds * 10);
+    EXPECT_GE(dots(r.out), expected * 85 / 100) << r.out;
+    EXPECT_LE(dots(r.out), expected + 2) << r.out;
+    EXPECT_NE(r.out.find(".\n\nPress any key to exit"), std::string::npos) << "the dot line must be ended";
+}
+
+struct ShortCase {
+    const char* name;
+    Bytes file;
+    const char* expected;  // the text from the device line to the final wait
+};
+
+void PrintTo(const ShortCase& c, std::ostream* os) { *os << c.name; }
+
+class QuorvelShortRun : public testing::TestWithParam<ShortCase> {};
+
+TEST_P(QuorvelShortRun, PrintsTheJobLines) {
+    RunLayout layout;
+    if (!GetParam().file.empty()) layout.put_media(GetParam().file);
+    ProcessResult r = layout.run(kNullBackend);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find(GetParam().expected), std::string::npos) << r.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, QuorvelShortRun,
+    testing::Values(
+        ShortCase{"sound_under_100ms", tone(44100, 440, 0.05),
+                  "Opened OpenAL Soft Device\nPlaying Source .\n\nPress any key to exit"},
+        ShortCase{"empty_data_chunk", riff({chunk("fmt ", fmt_body(1, 2, 44100, 16)), chunk("data", {})}),
+                  "Opened OpenAL Soft Device\nPlaying Source .\n\nPress any key to exit"},
+        ShortCase{"missing_file", {}, "Opened OpenAL Soft Device\n-ERR: Failed to load Footsteps.wav\n\nPress any key to exit"},
+        ShortCase{"not_a_wave_file", Bytes(100, 'x'),
+                  "Opened OpenAL Soft Device\n-ERR: Failed to load Footsteps.wav\n\nPress any key to exit"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the rendered sound, through OpenAL Soft's wave-file writer ----
+
+struct Rendered {
+    std::vector<double> left;  // first channel only
+    uint32_t rate = 0;
+};
+
+// Reads the writer's output: PCM 16-bit or float 32-bit, plain or extensible.
+Rendered read_rendered(const std::string& path) {
+    std::string s = read_text(path);
+    Rendered r;
+    auto u16 = [&](size_t at) { return uint16_t(uint8_t(s[at]) | uint8_t(s[at + 1]) << 8); };
+    auto u32 = [&](size_t at) { return uint32_t(u16(at)) | uint32_t(u16(at + 2)) << 16; };
+    uint16_t tag = 0, channels = 0, bits = 0;
+    for (size_t at = 12; at + 8 <= s.size();) {
+        std::string id = s.substr(at, 4);
+        uint32_t size = u32(at + 4);
+        size_t body = at + 8;
+        if (id == "fmt ") {
+            tag = u16(body), channels = u16(body + 2), r.rate = u32(body + 4), bits = u16(body + 14);
+            if (tag == 0xFFFE) tag = u16(body + 24);  // the sub-format's first bytes
+        } else if (id == "data") {
+            size_t frame = size_t(channels) * bits / 8;
+            size_t end = std::min<size_t>(s.size(), body + size_t(size));
+            for (size_t f = body; frame && f + frame <= end; f += frame) {
+                if (tag == 3 && bits == 32) {
+                    uint32_t raw = u32(f);
+                    float v;
+                    std::memcpy(&v, &raw, 4);
+                    r.left.push_back(v);
+                } else if (tag == 1 && bits == 16) {
+                    r.left.push_back(int16_t(u16(f)) / 32768.0);
+                }
+            }
+            break;
+        }
+        at = body + size;
+    }
+    return r;
+}
+
+// Power of one frequency in a signal (Goertzel).
+double power_at(const std::vector<double>& x, uint32_t rate, double hz) {
+    double w = 2 * M_PI * hz / rate, c = 2 * std::cos(w), s1 = 0, s2 = 0;
+    for (double v : x) {
+        double s0 = v + c * s1 - s2;
+        s2 = s1, s1 = s0;
+    }
+    return s1 * s1 + s2 * s2 - c * s1 * s2;
+}
+
+TEST(QuorvelRender, TheRenderedSoundIsTheToneOfTheFile) {
+    constexpr double kHz = 880, kSeconds = 1.0;
+    RunLayout layout;
+    layout.put_media(tone(22050, kHz, kSeconds));  // resampled to the device rate on the way
+    std::string output = layout.file("rendered.wav");
+    std::ofstream(layout.file("alsoft.conf")) << "[wave]\nfile=" << output << "\n";
+    ProcessResult r = layout.run({{"ALSOFT_DRIVERS", "wave"}, {"ALSOFT_CONF", layout.file("alsoft.conf")}});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+
+    Rendered rendered = read_rendered(output);
+    ASSERT_GT(rendered.rate, 0u);
+    // The span where the tone sounds.
+    const auto& x = rendered.left;
+    auto loud = [](double v) { return std::fabs(v) > 0.02; };
+    auto first = std::find_if(x.begin(), x.end(), loud);
+    auto last = std::find_if(x.rbegin(), x.rend(), loud);
+    ASSERT_NE(first, x.end()) << "nothing was rendered";
+    std::vector<double> sound(first, last.base());
+    EXPECT_NEAR(double(sound.size()) / rendered.rate, kSeconds, 0.05);
+
+    // Its frequency from the zero crossings, and its energy concentrated there.
+    int crossings = 0;
+    for (size_t i = 1; i < sound.size(); ++i) crossings += (sound[i - 1] < 0) != (sound[i] < 0);
+    double measured = crossings / 2.0 / (double(sound.size()) / rendered.rate);
+    EXPECT_NEAR(measured, kHz, kHz * 0.01);
+    double on = power_at(sound, rendered.rate, kHz);
+    for (double off : {kHz * 0.75, kHz * 1.5, kHz * 2})
+        EXPECT_GT(on, 1000 * power_at(sound, rendered.rate, off)) << off << " Hz";
+}
+
+#ifdef FAKEAL_DIR
+// ---- with the stand-in OpenAL: the calls the job makes ----
+
+std::vector<std::string> call_names(const std::string& log) {
+    std::vector<std::string> names;
+    std::istringstream lines(log);
+    std::string line;
+    while (std::getline(lines, line)) names.push_back(line.substr(0, line.find('(')));
+    return names;
+}
+
+ProcessResult run_with_fake(RunLayout& layout, const std::string& scenario) {
+    std::ofstream(layout.file("scenario")) << scenario;
+    return layout.run({{"LD_LIBRARY_PATH", FAKEAL_DIR},
+                       {"FAKEAL_SCENARIO", layout.file("scenario")},
+                       {"FAKEAL_LOG", layout.file("calls.log")}});
+}
+
+long position(const std::vector<std::string>& names, const std::string& name) {
+    auto it = std::find(names.begin(), names.end(), name);
+    return it == names.end() ? -1 : it - names.begin();
+}
+
+TEST(QuorvelWithFake, FailedUploadLeavesTheFlowUnchanged) {
+    std::string outputs[2];
+    std::vector<std::string> calls[2];
+    const char* scenarios[2] = {"buffer_data = ok\n", "buffer_data = error\n"};
+    for (int i = 0; i < 2; ++i) {
+        RunLayout layout;
+        layout.put_media(canonical(2, 44100, pattern(400)));
+        ProcessResult r = run_with_fake(layout, scenarios[i]);
+        ASSERT_EQ(r.exitCode, 0) << r.out;
+        outputs[i] = r.out;
+        calls[i] = call_names(read_text(layout.file("calls.log")));
+    }
+    EXPECT_NE(outputs[1].find("Playing Source ....\n"), std::string::npos) << outputs[1];
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_EQ(calls[0], calls[1]);
+}
+
+TEST(QuorvelWithFake, MissingFileCreatesNoSource) {
+    RunLayout layout;
+    ProcessResult r = run_with_fake(layout, "");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("\n-ERR: Failed to load Footsteps.wav\n"), std::string::npos) << r.out;
+    auto names = call_names(read_text(layout.file("calls.log")));
+    EXPECT_NE(position(names, "alGenBuffers"), -1);
+    for (const char* never : {"alGenSources", "alSourcePlay", "alBufferData", "alDeleteSources"})
+        EXPECT_EQ(position(names, never), -1) << never;
+}
+
+TEST(QuorvelWithFake, SourceStoppedAndDeletedBeforeTheBufferBeforeTeardown) {
+    RunLayout layout;
+    layout.put_media(canonical(2, 44100, pattern(400)));
+    ProcessResult r = run_with_fake(layout, "playing_polls = 0\n");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("Playing Source .\n"), std::string::npos) << r.out;
+    auto names = call_names(read_text(layout.file("calls.log")));
+    std::vector<long> order;
+    for (const char* name : {"alGenBuffers", "alBufferData", "alGenSources", "alSourcei", "alSourcePlay",
+                             "alGetSourcei", "alSourceStop", "alDeleteSources", "alDeleteBuffers",
+                             "alcDestroyContext"})
+        order.push_back(position(names, name));
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << read_text(layout.file("calls.log"));
+    EXPECT_EQ(std::count(order.begin(), order.end(), -1), 0) << read_text(layout.file("calls.log"));
+}
+#endif
+
+}  // namespace
