@@ -10,7 +10,8 @@
 #include <filesystem>
 #include <numeric>
 
-#include "fake_al_session.hpp"
+#include "fakeal_support.hpp"
+#include "temp_dir.hpp"
 #include "process_run.hpp"
 #include "wave_builder.hpp"
 
@@ -182,22 +183,21 @@ TEST(QuorvelRender, TheRenderedSoundIsTheToneOfTheFile) {
         EXPECT_GT(on, 1000 * power_at(sound, rendered.rate, off)) << off << " Hz";
 }
 
-#ifdef FAKEAL_DIR
 // ---- with the stand-in OpenAL: the calls the job makes ----
 
-std::vector<std::string> call_names(const std::string& log) {
-    std::vector<std::string> names;
-    std::istringstream lines(log);
-    std::string line;
-    while (std::getline(lines, line)) names.push_back(line.substr(0, line.find('(')));
-    return names;
-}
-
-ProcessResult run_with_fake(RunLayout& layout, const std::string& scenario) {
-    std::ofstream(layout.file("scenario")) << scenario;
-    return layout.run({{"LD_LIBRARY_PATH", FAKEAL_DIR},
-                       {"FAKEAL_SCENARIO", layout.file("scenario")},
-                       {"FAKEAL_LOG", layout.file("calls.log")}});
+// Runs quorvel against the stand-in; returns the output and the call names.
+ProcessResult run_with_fake(RunLayout& layout, const std::vector<std::string>& scenario,
+                            std::vector<std::string>& calls) {
+    fakeal::Sandbox box(scenario);
+    std::vector<std::pair<std::string, std::string>> env;
+    for (const std::string& assignment : box.environment()) {
+        auto eq = assignment.find('=');
+        env.emplace_back(assignment.substr(0, eq), assignment.substr(eq + 1));
+    }
+    ProcessResult r = layout.run(env);
+    calls.clear();
+    for (const std::string& line : box.logLines()) calls.push_back(line.substr(0, line.find('(')));
+    return r;
 }
 
 long position(const std::vector<std::string>& names, const std::string& name) {
@@ -205,29 +205,38 @@ long position(const std::vector<std::string>& names, const std::string& name) {
     return it == names.end() ? -1 : it - names.begin();
 }
 
+// Runs of a repeated call, or of dots, count as one: an empty buffer stops
+// playing sooner, and that is the only difference a failed upload may make.
+template <typename Seq>
+Seq collapse_runs(Seq seq, const typename Seq::value_type& repeated) {
+    auto same = [&](const auto& a, const auto& b) { return a == repeated && b == repeated; };
+    seq.erase(std::unique(seq.begin(), seq.end(), same), seq.end());
+    return seq;
+}
+
 TEST(QuorvelWithFake, FailedUploadLeavesTheFlowUnchanged) {
     std::string outputs[2];
     std::vector<std::string> calls[2];
-    const char* scenarios[2] = {"buffer_data = ok\n", "buffer_data = error\n"};
+    const char* scenarios[2] = {"buffer_data = ok", "buffer_data = error"};
     for (int i = 0; i < 2; ++i) {
         RunLayout layout;
         layout.put_media(canonical(2, 44100, pattern(400)));
-        ProcessResult r = run_with_fake(layout, scenarios[i]);
+        ProcessResult r = run_with_fake(layout, {scenarios[i]}, calls[i]);
         ASSERT_EQ(r.exitCode, 0) << r.out;
         outputs[i] = r.out;
-        calls[i] = call_names(read_text(layout.file("calls.log")));
     }
-    EXPECT_NE(outputs[1].find("Playing Source ....\n"), std::string::npos) << outputs[1];
-    EXPECT_EQ(outputs[0], outputs[1]);
-    EXPECT_EQ(calls[0], calls[1]);
+    EXPECT_NE(outputs[0].find("Playing Source ....\n"), std::string::npos) << outputs[0];
+    EXPECT_NE(outputs[1].find("Playing Source .\n"), std::string::npos) << outputs[1];
+    EXPECT_EQ(collapse_runs(outputs[0], '.'), collapse_runs(outputs[1], '.'));
+    EXPECT_EQ(collapse_runs(calls[0], "alGetSourcei"), collapse_runs(calls[1], "alGetSourcei"));
 }
 
 TEST(QuorvelWithFake, MissingFileCreatesNoSource) {
     RunLayout layout;
-    ProcessResult r = run_with_fake(layout, "");
+    std::vector<std::string> names;
+    ProcessResult r = run_with_fake(layout, {}, names);
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_NE(r.out.find("\n-ERR: Failed to load Footsteps.wav\n"), std::string::npos) << r.out;
-    auto names = call_names(read_text(layout.file("calls.log")));
     EXPECT_NE(position(names, "alGenBuffers"), -1);
     for (const char* never : {"alGenSources", "alSourcePlay", "alBufferData", "alDeleteSources"})
         EXPECT_EQ(position(names, never), -1) << never;
@@ -236,18 +245,16 @@ TEST(QuorvelWithFake, MissingFileCreatesNoSource) {
 TEST(QuorvelWithFake, SourceStoppedAndDeletedBeforeTheBufferBeforeTeardown) {
     RunLayout layout;
     layout.put_media(canonical(2, 44100, pattern(400)));
-    ProcessResult r = run_with_fake(layout, "playing_polls = 0\n");
+    std::vector<std::string> names;
+    ProcessResult r = run_with_fake(layout, {"playing_polls = 0"}, names);
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_NE(r.out.find("Playing Source .\n"), std::string::npos) << r.out;
-    auto names = call_names(read_text(layout.file("calls.log")));
     std::vector<long> order;
     for (const char* name : {"alGenBuffers", "alBufferData", "alGenSources", "alSourcei", "alSourcePlay",
                              "alGetSourcei", "alSourceStop", "alDeleteSources", "alDeleteBuffers",
                              "alcDestroyContext"})
         order.push_back(position(names, name));
-    EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << read_text(layout.file("calls.log"));
-    EXPECT_EQ(std::count(order.begin(), order.end(), -1), 0) << read_text(layout.file("calls.log"));
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << testing::PrintToString(names);
+    EXPECT_EQ(std::count(order.begin(), order.end(), -1), 0) << testing::PrintToString(names);
 }
-#endif
-
 }  // namespace
