@@ -1,0 +1,90 @@
+// quorvel on a pseudo-terminal with the real OpenAL Soft (null backend):
+// the screen it leaves, and the pace of its dots.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
+#include "temp_dir.hpp"
+#include "terminal_session.hpp"
+#include "wave_builder.hpp"
+
+using namespace wavetest;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ScreenRun {
+    TempDir dir;
+    std::unique_ptr<screen::TerminalSession> session;
+
+    explicit ScreenRun(const Bytes* media) {
+        fs::create_directories(dir.path() / "bin");
+        fs::create_directories(dir.path() / "Media");
+        if (media) dir.write("Media/Footsteps.wav", *media);
+        else fs::copy_file(FOOTSTEPS_PATH, dir.path() / "Media/Footsteps.wav");
+        screen::SessionOptions options;
+        options.argv = {QUORVEL_PATH};
+        options.env = {{"ALSOFT_DRIVERS", "null"}};
+        options.workdir = dir.file("bin");
+        session = std::make_unique<screen::TerminalSession>(options);
+    }
+    // The row that holds text, or -1.
+    int row_with(const std::string& text) const {
+        auto lines = session->lines();
+        for (size_t r = 0; r < lines.size(); ++r)
+            if (lines[r].find(text) != std::string::npos) return int(r);
+        return -1;
+    }
+};
+
+TEST(QuorvelScreen, PlaysTheBundledFileWithADotPer100Ms) {
+    ScreenRun run(nullptr);
+    auto& s = *run.session;
+    ASSERT_TRUE(s.waitForText("Select OpenAL device:")) << s.dump();
+    s.send("1");
+    ASSERT_TRUE(s.waitForText("Playing Source .")) << s.dump();
+    auto firstDot = std::chrono::steady_clock::now();
+    ASSERT_TRUE(s.waitForText("Press any key to exit", std::chrono::seconds(30))) << s.dump();
+    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - firstDot).count();
+
+    double seconds = double(fs::file_size(FOOTSTEPS_PATH) - 44) / (44100 * 4);
+    EXPECT_EQ(s.row(0), "Quorvel Test Application");
+    int opened = run.row_with("Opened OpenAL Soft Device");
+    ASSERT_GE(opened, 0) << s.dump();
+    std::string dotsLine = s.row(opened + 1);
+    ASSERT_EQ(dotsLine.rfind("Playing Source ", 0), 0u) << s.dump();
+    std::string dots = dotsLine.substr(15);
+    EXPECT_EQ(dots, std::string(dots.size(), '.'));
+    int expected = int(seconds * 10);
+    EXPECT_GE(int(dots.size()), expected * 85 / 100) << s.dump();
+    EXPECT_LE(int(dots.size()), expected + 2) << s.dump();
+    EXPECT_NEAR(elapsed, seconds, 0.5) << "the dots last as long as the sound";
+    // The dot line is ended, an empty line, then the final wait.
+    EXPECT_EQ(s.row(opened + 2), "");
+    EXPECT_EQ(s.row(opened + 3), "Press any key to exit");
+    EXPECT_EQ(s.cursor(), (screen::Position{opened + 3, 21}));
+
+    s.send("x");
+    EXPECT_EQ(s.waitExit(), screen::ExitStatus::exitedWith(0)) << s.dump();
+    EXPECT_EQ(s.terminalModeChanges(), "");
+}
+
+TEST(QuorvelScreen, SoundShorterThan100MsGivesOneDot) {
+    Bytes samples(2 * 44100 / 20 * 2, 0);  // 50 ms of stereo silence
+    Bytes file = riff({chunk("fmt ", fmt_body(1, 2, 44100, 16)), chunk("data", samples)});
+    ScreenRun run(&file);
+    auto& s = *run.session;
+    ASSERT_TRUE(s.waitForText("Select OpenAL device:")) << s.dump();
+    s.send("1");
+    ASSERT_TRUE(s.waitForText("Press any key to exit")) << s.dump();
+    int playing = run.row_with("Playing Source ");
+    ASSERT_GE(playing, 0) << s.dump();
+    EXPECT_EQ(s.row(playing), "Playing Source .");
+    s.send("x");
+    EXPECT_EQ(s.waitExit(), screen::ExitStatus::exitedWith(0)) << s.dump();
+}
+
+}  // namespace
