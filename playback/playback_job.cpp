@@ -11,8 +11,7 @@ const char* waveFileName = nullptr;
 
 namespace {
 
-// "..\Media\" of the original layout: the folder Media beside the working
-// directory.
+// The media folder: "Media" in the parent of the working directory.
 constexpr const char* kMediaDirectory = "../Media/";
 constexpr uint32_t kDotIntervalMs = 100;
 
