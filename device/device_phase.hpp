@@ -1,16 +1,18 @@
 #pragma once
-// Device list, device menu, single-key choice, opening device and context,
-// the program job, and the device teardown.
+// The device menu, the single-key choice, opening device and context, the
+// program job, and the device teardown.
 
 #include <AL/alc.h>
 
+#include "device/device_list.hpp"
+
 enum class Ending { final_wait, silent_exit };
 
-// The opened device, for the program job (null outside the job).
+// The opened device, for the program job (null when no device is open).
 extern ALCdevice* deviceHandle;
 
-// Reads the device names from OpenAL; called once, before the console opens.
-void build_device_list();
+// Forgets the handles: the start-up's clearing.
+void clear_device_state();
 // Waits for a key, polling every 50 ms; the digit 0 to 9, or 0 for any other key.
 int single_key_choice();
 // Everything from the menu to the device teardown; says which ending follows.

@@ -1,0 +1,90 @@
+#include "console/console.hpp"
+
+#include <cerrno>
+#include <ctime>
+#include <string>
+
+#include "console/console_backend.hpp"
+#include "console/screen_model.hpp"
+#include "console/text_cells.hpp"
+
+namespace {
+
+// The console's one record for the process.
+struct ConsoleRecord {
+    bool opened = false;
+    ConsoleSnapshot snapshot;
+    ScreenCursor cursor;
+};
+
+ConsoleRecord console;
+ConsoleBackend* backend = nullptr;
+void (*endRoutine)() = nullptr;
+
+ConsoleBackend& current_backend() {
+    if (backend == nullptr) backend = &terminal_console_backend();
+    return *backend;
+}
+
+void new_line() {
+    if (console.snapshot.is_screen)
+        screen_new_line(console.cursor, current_backend());
+    else
+        current_backend().write_stream("\n");
+}
+
+}  // namespace
+
+void use_console_backend(ConsoleBackend* replacement) {
+    backend = replacement;
+}
+
+void set_end_routine(void (*routine)()) {
+    endRoutine = routine;
+}
+
+int open_console() {
+    if (console.opened) return 0;
+    ConsoleBackend& out = current_backend();
+    console.snapshot = out.attach();
+    console.cursor = ScreenCursor{console.snapshot.width, console.snapshot.height,
+                                  console.snapshot.cursor_x, console.snapshot.cursor_y};
+    console.opened = true;
+    return out.register_close_handler(endRoutine);
+}
+
+void close_console() {
+    if (!console.opened) return;
+    console.opened = false;
+    current_backend().detach();
+}
+
+void print(const char* text) {
+    if (!console.opened || text == nullptr || text[0] == 0) return;
+    const std::vector<Cell> cells = text_to_cells(text, console.snapshot.utf8, kMaxPrintCells);
+    if (console.snapshot.is_screen) {
+        screen_print(console.cursor, cells, current_backend());
+        return;
+    }
+    std::string bytes;
+    for (const Cell& cell : cells) bytes.append(cell.bytes, static_cast<size_t>(cell.length));
+    current_backend().write_stream(bytes);
+}
+
+void print_line(const char* text) {
+    if (!console.opened) return;
+    print(text);
+    new_line();
+}
+
+KeyText poll_key() {
+    if (!console.opened) return KeyText{};
+    return current_backend().read_key();
+}
+
+void delay(uint32_t milliseconds) {
+    timespec left{static_cast<time_t>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}

@@ -1,0 +1,322 @@
+// The console on a Linux terminal: raw keys through termios, the screen
+// driven with VT100 cursor and scroll sequences, and signals for the close
+// event and for leaving the terminal as it was found.
+
+#include <fcntl.h>
+#include <langinfo.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <string>
+
+#include "console/console_backend.hpp"
+#include "console/key_decoder.hpp"
+
+namespace {
+
+// How long open console waits for the terminal to answer a cursor-position
+// request before it assumes a terminal that does not answer.
+constexpr int kReplyTimeoutMs = 1000;
+// How long a lone Esc byte waits for the rest of an escape sequence.
+constexpr int kEscapeWaitMs = 25;
+
+// State the signal handlers read: plain values only.
+struct SavedTerminal {
+    volatile sig_atomic_t active = 0;  // raw mode is on and must be undone
+    int fd = -1;
+    termios original{};
+};
+
+SavedTerminal savedTerminal;
+void (*volatile closeRoutine)() = nullptr;
+volatile pid_t mainThreadId = 0;
+
+void restore_terminal_now() {
+    if (savedTerminal.active) tcsetattr(savedTerminal.fd, TCSANOW, &savedTerminal.original);
+}
+
+void enter_raw_mode() {
+    termios raw = savedTerminal.original;
+    // Keys one at a time, unechoed and unedited; Enter arrives as CR and
+    // Ctrl+S/Ctrl+Q as keys. Signals stay, so Ctrl+C still interrupts.
+    raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN);
+    raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON);
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    tcsetattr(savedTerminal.fd, TCSANOW, &raw);
+}
+
+void default_and_raise(int signal_number) {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal_number);
+    raise(signal_number);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void install_handler(int signal_number, void (*handler)(int));
+
+// Runs for SIGHUP (the terminal went away: the close event), SIGINT, SIGTERM
+// and SIGQUIT. The main thread handles them, so that nothing it is doing
+// runs on while the end routine releases things: a signal that lands on
+// another thread (OpenAL runs threads of its own) is passed on to it.
+void on_terminating_signal(int signal_number) {
+    const int saved_errno = errno;
+    if (static_cast<pid_t>(syscall(SYS_gettid)) != mainThreadId) {
+        syscall(SYS_tgkill, getpid(), mainThreadId, signal_number);
+        errno = saved_errno;
+        return;
+    }
+    restore_terminal_now();
+    if (signal_number == SIGHUP && closeRoutine != nullptr) closeRoutine();
+    default_and_raise(signal_number);  // the default action ends the process
+    errno = saved_errno;
+}
+
+// Ctrl+Z: give the terminal back while stopped, take it again on resume.
+void on_stop_signal(int signal_number) {
+    const int saved_errno = errno;
+    if (static_cast<pid_t>(syscall(SYS_gettid)) != mainThreadId) {
+        syscall(SYS_tgkill, getpid(), mainThreadId, signal_number);
+        errno = saved_errno;
+        return;
+    }
+    const bool was_raw = savedTerminal.active;
+    restore_terminal_now();
+    default_and_raise(signal_number);  // stops here until SIGCONT
+    install_handler(signal_number, on_stop_signal);
+    if (was_raw && savedTerminal.active) enter_raw_mode();
+    errno = saved_errno;
+}
+
+void install_handler(int signal_number, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(signal_number, &action, nullptr);
+}
+
+void write_all(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return;  // a terminal that is gone takes nothing more
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+}
+
+bool wait_readable(int fd, int timeout_ms) {
+    pollfd entry{fd, POLLIN, 0};
+    for (;;) {
+        const int ready = poll(&entry, 1, timeout_ms);
+        if (ready < 0 && errno == EINTR) continue;
+        return ready > 0;
+    }
+}
+
+class TerminalBackend final : public ConsoleBackend {
+public:
+    ConsoleSnapshot attach() override {
+        ConsoleSnapshot snapshot;
+        mainThreadId = static_cast<pid_t>(syscall(SYS_gettid));
+        std::setlocale(LC_CTYPE, "");
+        snapshot.utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+        utf8_ = snapshot.utf8;
+        keys_are_terminal_ = isatty(STDIN_FILENO) != 0;
+        input_ended_ = false;
+        pending_.clear();
+        snapshot.is_screen = isatty(STDOUT_FILENO) != 0;
+
+        // The terminal to set raw: the keys' terminal, or, with keys from
+        // a pipe, the controlling terminal, which answers the cursor
+        // request and must not echo what is typed at it meanwhile.
+        int raw_fd = -1;
+        if (keys_are_terminal_) {
+            raw_fd = STDIN_FILENO;
+        } else if (snapshot.is_screen) {
+            own_tty_fd_ = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+            raw_fd = own_tty_fd_;
+        }
+        if (raw_fd >= 0 && tcgetattr(raw_fd, &savedTerminal.original) == 0) {
+            savedTerminal.fd = raw_fd;
+            savedTerminal.active = 1;
+            enter_raw_mode();
+        }
+        if (!snapshot.is_screen) return snapshot;
+
+        int row = 0;
+        int column = 0;
+        const bool located = raw_fd >= 0 && ask_cursor(raw_fd, row, column);
+        winsize size{};
+        if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
+            snapshot.width = size.ws_col;
+            snapshot.height = size.ws_row;
+        } else if (located) {
+            // No size from the terminal driver: send the cursor to the far
+            // corner, ask where it stopped, and put it back.
+            int rows = 0;
+            int columns = 0;
+            write_text("\x1b[999;999H");
+            if (ask_cursor(raw_fd, rows, columns)) {
+                snapshot.width = columns;
+                snapshot.height = rows;
+            }
+            write_text("\x1b[" + std::to_string(row) + ";" + std::to_string(column) + "H");
+        }
+        if (snapshot.width <= 0 || snapshot.height <= 0) {
+            snapshot.width = 80;
+            snapshot.height = 24;
+        }
+        if (located) {
+            snapshot.cursor_x = std::min(column, snapshot.width) - 1;
+            snapshot.cursor_y = std::min(row, snapshot.height) - 1;
+        } else {
+            // Nobody told us where the cursor is: start on a fresh bottom
+            // row, moving what is on the screen up rather than over it.
+            snapshot.cursor_x = 0;
+            snapshot.cursor_y = snapshot.height - 1;
+            height_ = snapshot.height;
+            scroll_up();
+            place_cursor(0, snapshot.cursor_y);
+            commit();
+        }
+        height_ = snapshot.height;
+        return snapshot;
+    }
+
+    void detach() override {
+        commit();
+        restore_terminal_now();
+        savedTerminal.active = 0;
+        if (own_tty_fd_ >= 0) {
+            close(own_tty_fd_);
+            own_tty_fd_ = -1;
+        }
+    }
+
+    int register_close_handler(void (*end_routine)()) override {
+        closeRoutine = end_routine;
+        for (int signal_number : {SIGHUP, SIGINT, SIGTERM, SIGQUIT})
+            install_handler(signal_number, on_terminating_signal);
+        install_handler(SIGTSTP, on_stop_signal);
+        return 1;
+    }
+
+    void scroll_up() override {
+        // Index on the bottom row moves the whole screen up one row and
+        // brings in a blank row in the terminal's current colours.
+        out_ += "\x1b[" + std::to_string(height_) + ";1H\x1b" "D";
+    }
+
+    void put_cells(int x, int y, const Cell* cells, int count) override {
+        out_ += "\x1b[" + std::to_string(y + 1) + ";" + std::to_string(x + 1) + "H";
+        for (int i = 0; i < count; ++i) out_.append(cells[i].bytes, static_cast<size_t>(cells[i].length));
+    }
+
+    void place_cursor(int x, int y) override {
+        out_ += "\x1b[" + std::to_string(std::max(y, 0) + 1) + ";" + std::to_string(std::max(x, 0) + 1) + "H";
+    }
+
+    void commit() override {
+        write_all(STDOUT_FILENO, out_.data(), out_.size());
+        out_.clear();
+    }
+
+    void write_stream(std::string_view bytes) override {
+        write_all(STDOUT_FILENO, bytes.data(), bytes.size());
+    }
+
+    KeyText read_key() override {
+        KeyText key;
+        if (pending_.empty()) fill_pending(0);
+        if (pending_.empty()) return key;
+        if (!keys_are_terminal_) {
+            // Keys from a file or pipe: every byte is one key.
+            key.chars[0] = pending_[0] == 0 ? static_cast<char>(255) : pending_[0];
+            pending_.erase(0, 1);
+            return key;
+        }
+        std::size_t taken = decode_terminal_key(pending_, utf8_, !input_ended_, key);
+        if (taken == 0) {
+            // A sequence that is still arriving: give it a moment.
+            fill_pending(kEscapeWaitMs);
+            taken = decode_terminal_key(pending_, utf8_, false, key);
+        }
+        pending_.erase(0, taken);
+        return key;
+    }
+
+private:
+    // Reads what the keys' input holds now (waiting up to timeout_ms for
+    // the first byte) and appends it to the pending keys.
+    void fill_pending(int timeout_ms) {
+        if (input_ended_ || !wait_readable(STDIN_FILENO, timeout_ms)) return;
+        char buffer[256];
+        ssize_t got;
+        do {
+            got = read(STDIN_FILENO, buffer, sizeof buffer);
+        } while (got < 0 && errno == EINTR);
+        if (got > 0)
+            pending_.append(buffer, static_cast<size_t>(got));
+        else if (got == 0 && !keys_are_terminal_)
+            input_ended_ = true;  // end of the file or pipe: no more keys
+        else if (got < 0 && errno != EAGAIN)
+            input_ended_ = true;
+    }
+
+    // Asks the terminal where the cursor is. Bytes that arrive around the
+    // answer are keys typed ahead; they are kept for poll key.
+    bool ask_cursor(int fd, int& row, int& column) {
+        write_text("\x1b[6n");
+        std::string received;
+        int waited = 0;
+        bool found = false;
+        while (!found && waited < kReplyTimeoutMs) {
+            if (!wait_readable(fd, 50)) {
+                waited += 50;
+                continue;
+            }
+            char buffer[256];
+            const ssize_t got = read(fd, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            received.append(buffer, static_cast<size_t>(got));
+            found = take_cursor_report(received, row, column);
+        }
+        if (fd == STDIN_FILENO)
+            pending_ += received;  // typed ahead: still keys
+        return found && row > 0 && column > 0;
+    }
+
+    void write_text(const std::string& text) { write_all(STDOUT_FILENO, text.data(), text.size()); }
+
+    std::string out_;
+    std::string pending_;
+    int height_ = 24;
+    int own_tty_fd_ = -1;
+    bool utf8_ = false;
+    bool keys_are_terminal_ = false;
+    bool input_ended_ = false;
+};
+
+}  // namespace
+
+ConsoleBackend& terminal_console_backend() {
+    static TerminalBackend backend;
+    return backend;
+}

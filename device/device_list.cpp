@@ -1,0 +1,74 @@
+#include "device/device_list.hpp"
+
+#include <AL/alc.h>
+#include <sys/mman.h>
+
+#include <cstring>
+
+#include "device/working_heap.hpp"
+
+namespace {
+
+// The entries (texts in the working heap) sit in a store of their own,
+// mapped from the system so that releasing it is one system call, safe from
+// a signal handler.
+const char** entries = nullptr;
+int entryCount = 0;
+std::size_t storeBytes = 0;
+
+bool append_entry(const char* name) {
+    const std::size_t needed = (static_cast<std::size_t>(entryCount) + 1) * sizeof(const char*);
+    if (needed > storeBytes) {
+        const std::size_t grown = storeBytes == 0 ? 4096 : storeBytes * 2;
+        void* memory = mmap(nullptr, grown, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) return false;
+        if (entries != nullptr) {
+            std::memcpy(memory, entries, static_cast<std::size_t>(entryCount) * sizeof(const char*));
+            munmap(entries, storeBytes);
+        }
+        entries = static_cast<const char**>(memory);
+        storeBytes = grown;
+    }
+    entries[entryCount++] = name;
+    return true;
+}
+
+}  // namespace
+
+void build_device_list() {
+    // The enumeration string comes first, whether or not enumeration is
+    // supported: a run of NUL-terminated names closed by an empty one.
+    const ALCchar* names = alcGetString(nullptr, ALC_DEVICE_SPECIFIER);
+    if (alcIsExtensionPresent(nullptr, "ALC_ENUMERATION_EXT") == ALC_FALSE || names == nullptr) return;
+    for (const char* name = names; *name != 0; name += std::strlen(name) + 1) {
+        const char* copy = heap_copy_text(name);
+        if (copy == nullptr || !append_entry(copy)) return;
+    }
+}
+
+int device_count() {
+    return entryCount;
+}
+
+const char* device_name(int index) {
+    return index >= 0 && index < entryCount ? entries[index] : "";
+}
+
+const char* read_default_device_name() {
+    const ALCchar* name = alcGetString(nullptr, ALC_DEFAULT_DEVICE_SPECIFIER);
+    const char* copy = name != nullptr ? heap_copy_text(name) : nullptr;
+    return copy != nullptr ? copy : "";
+}
+
+void clear_device_list() {
+    entries = nullptr;
+    entryCount = 0;
+    storeBytes = 0;
+}
+
+void release_device_list_store() {
+    if (entries != nullptr) munmap(entries, storeBytes);
+    entries = nullptr;
+    entryCount = 0;
+    storeBytes = 0;
+}
