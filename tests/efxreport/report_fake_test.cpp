@@ -79,6 +79,8 @@ std::vector<ReportCase> report_cases() {
     return cases;
 }
 
+void PrintTo(const ReportCase& c, std::ostream* out) { *out << c.name; }
+
 class FakeReport : public testing::TestWithParam<ReportCase> {};
 
 TEST_P(FakeReport, PrintsExactlyTheExpectedReport) {

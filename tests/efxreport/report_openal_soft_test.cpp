@@ -58,6 +58,8 @@ const SoftCase kSoftCases[] = {
            kFiltersAllYes})},
 };
 
+void PrintTo(const SoftCase& c, std::ostream* out) { *out << c.name; }
+
 class OpenAlSoftReport : public testing::TestWithParam<SoftCase> {};
 
 TEST_P(OpenAlSoftReport, PrintsExactlyTheExpectedReport) {
