@@ -1,0 +1,1142 @@
+// A scripted stand-in for the OpenAL library (libopenal.so.1).
+//
+// It exports the ALC and AL calls the programs make, with the signatures of
+// the real headers, behaves like a plain OpenAL implementation unless the
+// scenario file says otherwise, and appends one line per call to a log.
+// README.md in this folder describes the scenario keys and the log format.
+
+#include <AL/al.h>
+#include <AL/alc.h>
+#include <AL/alext.h>
+#include <AL/efx.h>
+
+#include <fcntl.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fakeal_text.hpp"
+
+namespace {
+
+using fakeal::hexNumber;
+using fakeal::quoteBytes;
+
+// ---------------------------------------------------------------- scenario
+
+struct Scenario {
+    std::vector<std::string> devices{"Fake Device"};
+    bool devicesGiven = false;
+    bool enumerationPresent = true;
+    bool enumerationExt = true;
+    enum class Default { First, Named, Absent } defaultKind = Default::First;
+    std::string defaultName;
+    bool openOk = true;
+    bool contextOk = true;
+    bool efxExtension = true;
+    std::set<std::string> missingProc;
+    std::optional<long long> maxSlots;  // nullopt: no limit
+    std::optional<ALCint> maxSends = 2; // nullopt: the query stores nothing
+    std::set<long long> refuseEffect;
+    std::set<long long> refuseFilter;
+    bool genEffectsOk = true;
+    bool genFiltersOk = true;
+    std::set<std::string> errorAfter;
+    std::set<std::string> unknownEnum;
+    bool bufferDataOk = true;
+    long long playingPolls = 3;
+};
+
+[[noreturn]] void fatal(const std::string& message);
+
+std::string trim(std::string_view s)
+{
+    std::size_t b = 0;
+    std::size_t e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+// Splits the raw value off a line: either a double-quoted text (escapes
+// kept for unescapeBytes) or everything up to an unescaped '#'.
+std::optional<std::string> rawValue(std::string_view rest)
+{
+    const std::string t = trim(rest);
+    if (!t.empty() && t[0] == '"') {
+        std::size_t i = 1;
+        for (; i < t.size(); ++i) {
+            if (t[i] == '\\') {
+                ++i;
+            } else if (t[i] == '"') {
+                break;
+            }
+        }
+        if (i >= t.size()) return std::nullopt;
+        const std::string after = trim(std::string_view(t).substr(i + 1));
+        if (!after.empty() && after[0] != '#') return std::nullopt;
+        return t.substr(1, i - 1);
+    }
+    std::size_t i = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] == '\\') {
+            ++i;
+        } else if (t[i] == '#') {
+            break;
+        }
+    }
+    return trim(std::string_view(t).substr(0, std::min(i, t.size())));
+}
+
+std::optional<long long> parseNumber(const std::string& s)
+{
+    if (s.empty()) return std::nullopt;
+    const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+    errno = 0;
+    char* end = nullptr;
+    const long long v = std::strtoll(s.c_str(), &end, hex ? 16 : 10);
+    if (errno != 0 || end == s.c_str() || *end != '\0') return std::nullopt;
+    return v;
+}
+
+Scenario loadScenario(const char* path)
+{
+    Scenario sc;
+    if (path == nullptr || *path == '\0') return sc;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) fatal(std::string("cannot read scenario file ") + path);
+
+    bool devicesNone = false;
+    std::string line;
+    int lineNo = 0;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        const std::string where = std::string(path) + ":" + std::to_string(lineNo) + ": ";
+        const std::string t = trim(line);
+        if (t.empty() || t[0] == '#') continue;
+        const std::size_t eq = t.find('=');
+        if (eq == std::string::npos) fatal(where + "expected key = value");
+        const std::string key = trim(std::string_view(t).substr(0, eq));
+        const auto raw = rawValue(std::string_view(t).substr(eq + 1));
+        if (!raw) fatal(where + "unterminated quoted value");
+        const auto value = fakeal::unescapeBytes(*raw);
+        if (!value) fatal(where + "bad escape in value");
+        const std::string& v = *value;
+
+        auto flag = [&](const char* yes, const char* no) {
+            if (v == yes) return true;
+            if (v == no) return false;
+            fatal(where + key + " takes " + yes + " or " + no);
+        };
+        auto number = [&](long long min) {
+            const auto n = parseNumber(v);
+            if (!n || *n < min) fatal(where + key + " takes a number");
+            return *n;
+        };
+        auto name = [&]() {
+            if (v.find('\0') != std::string::npos) fatal(where + "a name cannot hold a NUL byte");
+            return v;
+        };
+
+        if (key == "device") {
+            if (!sc.devicesGiven) sc.devices.clear();
+            sc.devicesGiven = true;
+            sc.devices.push_back(name());
+        } else if (key == "devices") {
+            if (v != "none") fatal(where + "devices takes none");
+            devicesNone = true;
+        } else if (key == "enumeration") {
+            sc.enumerationPresent = flag("present", "absent");
+        } else if (key == "enumeration_ext") {
+            sc.enumerationExt = flag("yes", "no");
+        } else if (key == "default_device") {
+            if (v == "absent") {
+                sc.defaultKind = Scenario::Default::Absent;
+            } else {
+                sc.defaultKind = Scenario::Default::Named;
+                sc.defaultName = name();
+            }
+        } else if (key == "open_device") {
+            sc.openOk = flag("ok", "fail");
+        } else if (key == "create_context") {
+            sc.contextOk = flag("ok", "fail");
+        } else if (key == "efx_extension") {
+            sc.efxExtension = flag("yes", "no");
+        } else if (key == "missing_proc") {
+            sc.missingProc.insert(name());
+        } else if (key == "max_slots") {
+            if (v == "unlimited")
+                sc.maxSlots.reset();
+            else
+                sc.maxSlots = number(0);
+        } else if (key == "max_sends") {
+            if (v == "unset")
+                sc.maxSends.reset();
+            else
+                sc.maxSends = static_cast<ALCint>(number(-2147483647LL));
+        } else if (key == "refuse_effect") {
+            sc.refuseEffect.insert(number(-2147483647LL));
+        } else if (key == "refuse_filter") {
+            sc.refuseFilter.insert(number(-2147483647LL));
+        } else if (key == "gen_effects") {
+            sc.genEffectsOk = flag("ok", "error");
+        } else if (key == "gen_filters") {
+            sc.genFiltersOk = flag("ok", "error");
+        } else if (key == "error_after") {
+            sc.errorAfter.insert(name());
+        } else if (key == "unknown_enum") {
+            sc.unknownEnum.insert(name());
+        } else if (key == "buffer_data") {
+            sc.bufferDataOk = flag("ok", "error");
+        } else if (key == "playing_polls") {
+            sc.playingPolls = number(0);
+        } else {
+            fatal(where + "unknown key " + key);
+        }
+    }
+    if (devicesNone) sc.devices.clear();
+    return sc;
+}
+
+// ------------------------------------------------------------------ state
+
+struct Device {
+    int id = 0;
+    std::string name;
+    bool open = true;
+    ALCenum error = ALC_NO_ERROR;
+};
+
+struct Context {
+    int id = 0;
+    Device* device = nullptr;
+    bool alive = true;
+    ALenum error = AL_NO_ERROR;
+};
+
+struct Buffer {
+    ALsizei size = 0;
+    bool hasData = false;
+};
+
+struct Source {
+    ALuint buffer = 0;
+    ALint state = AL_INITIAL;
+    long long playingPollsLeft = 0;
+};
+
+struct State {
+    Scenario sc;
+    int logFd = -1;
+    std::string dataDir;
+    int bufferDataFiles = 0;
+
+    std::string enumeration;  // the device names, each with its NUL
+    std::string extensionsNoDevice;
+    std::string extensionsDevice;
+
+    std::deque<Device> devices;  // never shrinks: handles stay unique
+    std::deque<Context> contexts;
+    Context* current = nullptr;
+    ALCenum nullDeviceError = ALC_NO_ERROR;
+
+    std::map<ALuint, Buffer> buffers;
+    std::map<ALuint, Source> sources;
+    std::map<ALuint, ALint> effects;  // name -> effect type
+    std::map<ALuint, ALint> filters;  // name -> filter type
+    std::set<ALuint> slots;
+    ALuint nextBuffer = 1;
+    ALuint nextSource = 1;
+    ALuint nextEffect = 1;
+    ALuint nextFilter = 1;
+    ALuint nextSlot = 1;
+};
+
+std::mutex& stateMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+// Held through a pointer that is never freed at exit, so that a call made
+// while the process ends (a close handler, a static destructor) still
+// finds it; reload replaces it.
+State* g_state = nullptr;
+
+void writeAll(int fd, std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+[[noreturn]] void fatal(const std::string& message)
+{
+    const std::string line = "fakeal: " + message + "\n";
+    writeAll(2, line);
+    if (g_state != nullptr && g_state->logFd >= 0) writeAll(g_state->logFd, line);
+    std::abort();
+}
+
+State* createState()
+{
+    auto* st = new State;
+    g_state = st;  // lets fatal() reach the log while the scenario loads
+    if (const char* log = std::getenv("FAKEAL_LOG"); log != nullptr && *log != '\0') {
+        st->logFd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (st->logFd < 0) fatal(std::string("cannot open log ") + log);
+    }
+    if (const char* dir = std::getenv("FAKEAL_DATA_DIR"); dir != nullptr) st->dataDir = dir;
+    st->sc = loadScenario(std::getenv("FAKEAL_SCENARIO"));
+
+    for (const auto& d : st->sc.devices) {
+        st->enumeration += d;
+        st->enumeration += '\0';
+    }
+    st->extensionsNoDevice = st->sc.enumerationExt ? "ALC_ENUMERATE_ALL_EXT ALC_ENUMERATION_EXT " : "";
+    st->extensionsNoDevice += "ALC_EXT_CAPTURE ALC_EXT_thread_local_context";
+    st->extensionsDevice = st->extensionsNoDevice + " ALC_EXT_DEDICATED ALC_EXT_disconnect";
+    if (st->sc.efxExtension) st->extensionsDevice += " ALC_EXT_EFX";
+    return st;
+}
+
+State& state()
+{
+    if (g_state == nullptr) createState();
+    return *g_state;
+}
+
+// ---------------------------------------------------------------- logging
+
+void logLine(State& st, std::string line)
+{
+    if (st.logFd < 0) return;
+    line += '\n';
+    writeAll(st.logFd, line);
+}
+
+std::string dec(long long v) { return std::to_string(v); }
+
+std::string quoted(const char* s) { return s == nullptr ? "NULL" : quoteBytes(s); }
+
+std::string deviceLabel(State& st, const ALCdevice* p)
+{
+    if (p == nullptr) return "NULL";
+    for (auto& d : st.devices)
+        if (reinterpret_cast<const ALCdevice*>(&d) == p) return "dev" + dec(d.id);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "bad:%p", static_cast<const void*>(p));
+    return buf;
+}
+
+std::string contextLabel(State& st, const ALCcontext* p)
+{
+    if (p == nullptr) return "NULL";
+    for (auto& c : st.contexts)
+        if (reinterpret_cast<const ALCcontext*>(&c) == p) return "ctx" + dec(c.id);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "bad:%p", static_cast<const void*>(p));
+    return buf;
+}
+
+std::string nameList(const ALuint* names, ALsizei n)
+{
+    if (names == nullptr && n > 0) return "NULL";
+    std::string out = "[";
+    for (ALsizei i = 0; i < n; ++i) {
+        if (i > 0) out += ", ";
+        out += dec(names[i]);
+    }
+    return out + "]";
+}
+
+// ------------------------------------------------------------ error state
+
+Device* findDevice(State& st, ALCdevice* p)
+{
+    for (auto& d : st.devices)
+        if (reinterpret_cast<ALCdevice*>(&d) == p && d.open) return &d;
+    return nullptr;
+}
+
+Context* findContext(State& st, ALCcontext* p)
+{
+    for (auto& c : st.contexts)
+        if (reinterpret_cast<ALCcontext*>(&c) == p && c.alive) return &c;
+    return nullptr;
+}
+
+void alcError(State& st, ALCdevice* p, ALCenum code)
+{
+    if (Device* d = findDevice(st, p))
+        d->error = code;
+    else
+        st.nullDeviceError = code;
+}
+
+// One pending AL error per context: a new one is kept only when none waits.
+void alError(State& st, ALenum code)
+{
+    if (st.current != nullptr && st.current->error == AL_NO_ERROR) st.current->error = code;
+}
+
+// Ends every logged call: writes the line, then applies error_after.
+void finish(State& st, const char* fn, std::string line)
+{
+    logLine(st, std::move(line));
+    if (st.sc.errorAfter.count(fn) != 0) alError(st, AL_INVALID_OPERATION);
+}
+
+// Logs a call made with no current context; the call does nothing.
+bool noContext(State& st, const char* fn, const std::string& call)
+{
+    if (st.current != nullptr) return false;
+    finish(st, fn, call + " [no context]");
+    return true;
+}
+
+std::string call(const char* fn, std::initializer_list<std::string> args)
+{
+    std::string out = fn;
+    out += '(';
+    bool first = true;
+    for (const auto& a : args) {
+        if (!first) out += ", ";
+        out += a;
+        first = false;
+    }
+    return out + ')';
+}
+
+// ------------------------------------------------------------------ tables
+
+struct EnumName {
+    const char* name;
+    ALenum value;
+};
+
+#define FAKEAL_ENUM(x) {#x, x}
+const EnumName kEnumNames[] = {
+    FAKEAL_ENUM(AL_FORMAT_MONO8),         FAKEAL_ENUM(AL_FORMAT_MONO16),
+    FAKEAL_ENUM(AL_FORMAT_STEREO8),       FAKEAL_ENUM(AL_FORMAT_STEREO16),
+    FAKEAL_ENUM(AL_FORMAT_QUAD8),         FAKEAL_ENUM(AL_FORMAT_QUAD16),
+    FAKEAL_ENUM(AL_FORMAT_QUAD32),        FAKEAL_ENUM(AL_FORMAT_REAR8),
+    FAKEAL_ENUM(AL_FORMAT_REAR16),        FAKEAL_ENUM(AL_FORMAT_REAR32),
+    FAKEAL_ENUM(AL_FORMAT_51CHN8),        FAKEAL_ENUM(AL_FORMAT_51CHN16),
+    FAKEAL_ENUM(AL_FORMAT_51CHN32),       FAKEAL_ENUM(AL_FORMAT_61CHN8),
+    FAKEAL_ENUM(AL_FORMAT_61CHN16),       FAKEAL_ENUM(AL_FORMAT_61CHN32),
+    FAKEAL_ENUM(AL_FORMAT_71CHN8),        FAKEAL_ENUM(AL_FORMAT_71CHN16),
+    FAKEAL_ENUM(AL_FORMAT_71CHN32),       FAKEAL_ENUM(AL_FORMAT_MONO_FLOAT32),
+    FAKEAL_ENUM(AL_FORMAT_STEREO_FLOAT32),
+    FAKEAL_ENUM(AL_NO_ERROR),             FAKEAL_ENUM(AL_INVALID_NAME),
+    FAKEAL_ENUM(AL_INVALID_ENUM),         FAKEAL_ENUM(AL_INVALID_VALUE),
+    FAKEAL_ENUM(AL_INVALID_OPERATION),    FAKEAL_ENUM(AL_OUT_OF_MEMORY),
+    FAKEAL_ENUM(AL_BUFFER),               FAKEAL_ENUM(AL_LOOPING),
+    FAKEAL_ENUM(AL_SOURCE_STATE),         FAKEAL_ENUM(AL_INITIAL),
+    FAKEAL_ENUM(AL_PLAYING),              FAKEAL_ENUM(AL_PAUSED),
+    FAKEAL_ENUM(AL_STOPPED),              FAKEAL_ENUM(AL_EFFECT_TYPE),
+    FAKEAL_ENUM(AL_FILTER_TYPE),
+};
+#undef FAKEAL_ENUM
+
+// Bytes per sample frame of each buffer format alBufferData accepts.
+int frameSize(ALenum format)
+{
+    switch (format) {
+    case AL_FORMAT_MONO8: return 1;
+    case AL_FORMAT_MONO16: return 2;
+    case AL_FORMAT_STEREO8: return 2;
+    case AL_FORMAT_STEREO16: return 4;
+    case AL_FORMAT_QUAD8: return 4;
+    case AL_FORMAT_QUAD16: return 8;
+    case AL_FORMAT_QUAD32: return 16;
+    case AL_FORMAT_REAR8: return 2;
+    case AL_FORMAT_REAR16: return 4;
+    case AL_FORMAT_REAR32: return 8;
+    case AL_FORMAT_51CHN8: return 6;
+    case AL_FORMAT_51CHN16: return 12;
+    case AL_FORMAT_51CHN32: return 24;
+    case AL_FORMAT_61CHN8: return 7;
+    case AL_FORMAT_61CHN16: return 14;
+    case AL_FORMAT_61CHN32: return 28;
+    case AL_FORMAT_71CHN8: return 8;
+    case AL_FORMAT_71CHN16: return 16;
+    case AL_FORMAT_71CHN32: return 32;
+    case AL_FORMAT_MONO_FLOAT32: return 4;
+    case AL_FORMAT_STEREO_FLOAT32: return 8;
+    default: return 0;
+    }
+}
+
+bool knownEffectType(ALint v)
+{
+    return (v >= AL_EFFECT_NULL && v <= AL_EFFECT_EQUALIZER) || v == AL_EFFECT_EAXREVERB;
+}
+
+bool knownFilterType(ALint v) { return v >= AL_FILTER_NULL && v <= AL_FILTER_BANDPASS; }
+
+// The common part of the five alGen* functions: checks the arguments,
+// refuses with `refuseCode` when asked to, else writes n fresh names taken
+// from `next` and hands each to `add`. Logs "fn(n) -> [names]".
+template <typename Add>
+void genNames(State& st, const char* fn, ALsizei n, ALuint* out, ALuint& next, ALenum refuseCode,
+              Add add)
+{
+    const std::string head = call(fn, {dec(n)});
+    if (noContext(st, fn, head)) return;
+    std::vector<ALuint> made;
+    if (n < 0 || (n > 0 && out == nullptr)) {
+        alError(st, AL_INVALID_VALUE);
+    } else if (refuseCode != AL_NO_ERROR) {
+        alError(st, refuseCode);
+    } else {
+        for (ALsizei i = 0; i < n; ++i) {
+            out[i] = next++;
+            made.push_back(out[i]);
+            add(out[i]);
+        }
+    }
+    finish(st, fn, head + " -> " + nameList(made.data(), static_cast<ALsizei>(made.size())));
+}
+
+// The common part of the alDelete* functions: every name must be known
+// (name 0 is skipped where `zeroIsNull`), else nothing is deleted and
+// AL_INVALID_NAME is left. `inUse` may veto with AL_INVALID_OPERATION.
+template <typename Map, typename InUse>
+void deleteNames(State& st, const char* fn, ALsizei n, const ALuint* names, Map& objects,
+                 bool zeroIsNull, InUse inUse)
+{
+    const std::string line = call(fn, {dec(n), nameList(names, n < 0 ? 0 : n)});
+    if (noContext(st, fn, line)) return;
+    if (n < 0 || (n > 0 && names == nullptr)) {
+        alError(st, AL_INVALID_VALUE);
+    } else {
+        ALenum problem = AL_NO_ERROR;
+        for (ALsizei i = 0; i < n && problem == AL_NO_ERROR; ++i) {
+            if (names[i] == 0 && zeroIsNull) continue;
+            if (objects.count(names[i]) == 0)
+                problem = AL_INVALID_NAME;
+            else if (inUse(names[i]))
+                problem = AL_INVALID_OPERATION;
+        }
+        if (problem != AL_NO_ERROR) {
+            alError(st, problem);
+        } else {
+            for (ALsizei i = 0; i < n; ++i) objects.erase(names[i]);
+        }
+    }
+    finish(st, fn, line);
+}
+
+}  // namespace
+
+// The EFX functions are not exported: like the real library's users, the
+// programs must reach them through alGetProcAddress.
+namespace {
+void fakeGenEffects(ALsizei n, ALuint* effects);
+void fakeDeleteEffects(ALsizei n, const ALuint* effects);
+void fakeGenFilters(ALsizei n, ALuint* filters);
+void fakeDeleteFilters(ALsizei n, const ALuint* filters);
+void fakeGenAuxiliaryEffectSlots(ALsizei n, ALuint* slots);
+void fakeDeleteAuxiliaryEffectSlots(ALsizei n, const ALuint* slots);
+void fakeEffecti(ALuint effect, ALenum param, ALint value);
+void fakeFilteri(ALuint filter, ALenum param, ALint value);
+
+// The assignments check each stand-in against the published EFX type.
+const LPALGENEFFECTS kGenEffects = fakeGenEffects;
+const LPALDELETEEFFECTS kDeleteEffects = fakeDeleteEffects;
+const LPALGENFILTERS kGenFilters = fakeGenFilters;
+const LPALDELETEFILTERS kDeleteFilters = fakeDeleteFilters;
+const LPALGENAUXILIARYEFFECTSLOTS kGenSlots = fakeGenAuxiliaryEffectSlots;
+const LPALDELETEAUXILIARYEFFECTSLOTS kDeleteSlots = fakeDeleteAuxiliaryEffectSlots;
+const LPALEFFECTI kEffecti = fakeEffecti;
+const LPALFILTERI kFilteri = fakeFilteri;
+}  // namespace
+
+// ---------------------------------------------------------------- ALC calls
+
+extern "C" {
+
+const ALCchar* alcGetString(ALCdevice* device, ALCenum param)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    const std::string head = call("alcGetString", {deviceLabel(st, device), hexNumber(param)});
+    const char* result = nullptr;
+    std::string shown;  // the result as logged
+    Device* dev = findDevice(st, device);
+    if (device != nullptr && dev == nullptr) {
+        alcError(st, device, ALC_INVALID_DEVICE);
+    } else {
+        switch (param) {
+        case ALC_DEVICE_SPECIFIER:
+        case ALC_ALL_DEVICES_SPECIFIER:
+            if (dev != nullptr) {
+                result = dev->name.c_str();
+            } else if (st.sc.enumerationPresent) {
+                result = st.enumeration.c_str();
+                // The list ends with its closing empty string: one NUL more.
+                shown = quoteBytes(std::string_view(result, st.enumeration.size() + 1));
+            }
+            break;
+        case ALC_DEFAULT_DEVICE_SPECIFIER:
+        case ALC_DEFAULT_ALL_DEVICES_SPECIFIER:
+            if (st.sc.defaultKind == Scenario::Default::Named)
+                result = st.sc.defaultName.c_str();
+            else if (st.sc.defaultKind == Scenario::Default::First && !st.sc.devices.empty())
+                result = st.sc.devices.front().c_str();
+            break;
+        case ALC_EXTENSIONS:
+            result = dev != nullptr ? st.extensionsDevice.c_str() : st.extensionsNoDevice.c_str();
+            break;
+        case ALC_NO_ERROR: result = "No Error"; break;
+        case ALC_INVALID_DEVICE: result = "Invalid Device"; break;
+        case ALC_INVALID_CONTEXT: result = "Invalid Context"; break;
+        case ALC_INVALID_ENUM: result = "Invalid Enum"; break;
+        case ALC_INVALID_VALUE: result = "Invalid Value"; break;
+        case ALC_OUT_OF_MEMORY: result = "Out of Memory"; break;
+        default: alcError(st, device, ALC_INVALID_ENUM);
+        }
+    }
+    if (shown.empty()) shown = quoted(result);
+    finish(st, "alcGetString", head + " -> " + shown);
+    return result;
+}
+
+ALCboolean alcIsExtensionPresent(ALCdevice* device, const ALCchar* extname)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    const std::string head = call("alcIsExtensionPresent", {deviceLabel(st, device), quoted(extname)});
+    ALCboolean result = ALC_FALSE;
+    Device* dev = findDevice(st, device);
+    if (device != nullptr && dev == nullptr) {
+        alcError(st, device, ALC_INVALID_DEVICE);
+    } else if (extname == nullptr) {
+        alcError(st, device, ALC_INVALID_VALUE);
+    } else {
+        // Whole words of the extension list, compared without regard to case.
+        std::istringstream words(dev != nullptr ? st.extensionsDevice : st.extensionsNoDevice);
+        for (std::string w; words >> w;)
+            if (strcasecmp(w.c_str(), extname) == 0) result = ALC_TRUE;
+    }
+    finish(st, "alcIsExtensionPresent", head + " -> " + dec(result));
+    return result;
+}
+
+ALCdevice* alcOpenDevice(const ALCchar* devicename)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    const std::string head = call("alcOpenDevice", {quoted(devicename)});
+    ALCdevice* result = nullptr;
+    if (!st.sc.openOk) {
+        st.nullDeviceError = ALC_INVALID_VALUE;
+    } else {
+        Device& d = st.devices.emplace_back();
+        d.id = static_cast<int>(st.devices.size());
+        if (devicename != nullptr)
+            d.name = devicename;
+        else if (!st.sc.devices.empty())
+            d.name = st.sc.devices.front();
+        result = reinterpret_cast<ALCdevice*>(&d);
+    }
+    finish(st, "alcOpenDevice", head + " -> " + deviceLabel(st, result));
+    return result;
+}
+
+ALCcontext* alcCreateContext(ALCdevice* device, const ALCint* attrlist)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    std::string attrs = "NULL";
+    if (attrlist != nullptr) {
+        attrs = "[";
+        for (int i = 0; i < 64 && attrlist[i] != 0; i += 2) {
+            if (i > 0) attrs += ", ";
+            attrs += hexNumber(attrlist[i]) + "=" + dec(attrlist[i + 1]);
+        }
+        attrs += "]";
+    }
+    const std::string head = call("alcCreateContext", {deviceLabel(st, device), attrs});
+    ALCcontext* result = nullptr;
+    Device* dev = findDevice(st, device);
+    if (dev == nullptr) {
+        alcError(st, device, ALC_INVALID_DEVICE);
+    } else if (!st.sc.contextOk) {
+        alcError(st, device, ALC_INVALID_VALUE);
+    } else {
+        Context& c = st.contexts.emplace_back();
+        c.id = static_cast<int>(st.contexts.size());
+        c.device = dev;
+        result = reinterpret_cast<ALCcontext*>(&c);
+    }
+    finish(st, "alcCreateContext", head + " -> " + contextLabel(st, result));
+    return result;
+}
+
+ALCboolean alcMakeContextCurrent(ALCcontext* context)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    const std::string line = call("alcMakeContextCurrent", {contextLabel(st, context)});
+    ALCboolean result = ALC_TRUE;
+    if (context == nullptr) {
+        st.current = nullptr;
+    } else if (Context* c = findContext(st, context)) {
+        st.current = c;
+    } else {
+        st.nullDeviceError = ALC_INVALID_CONTEXT;
+        result = ALC_FALSE;
+    }
+    finish(st, "alcMakeContextCurrent", line);
+    return result;
+}
+
+void alcDestroyContext(ALCcontext* context)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    const std::string line = call("alcDestroyContext", {contextLabel(st, context)});
+    if (Context* c = findContext(st, context)) {
+        c->alive = false;
+        if (st.current == c) st.current = nullptr;
+    } else {
+        st.nullDeviceError = ALC_INVALID_CONTEXT;
+    }
+    finish(st, "alcDestroyContext", line);
+}
+
+ALCboolean alcCloseDevice(ALCdevice* device)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    const std::string line = call("alcCloseDevice", {deviceLabel(st, device)});
+    ALCboolean result = ALC_FALSE;
+    if (Device* d = findDevice(st, device)) {
+        // Contexts still on the device go with it, as in OpenAL Soft.
+        for (auto& c : st.contexts) {
+            if (c.device == d && c.alive) {
+                c.alive = false;
+                if (st.current == &c) st.current = nullptr;
+            }
+        }
+        d->open = false;
+        result = ALC_TRUE;
+    } else {
+        st.nullDeviceError = ALC_INVALID_DEVICE;
+    }
+    finish(st, "alcCloseDevice", line);
+    return result;
+}
+
+ALCenum alcGetError(ALCdevice* device)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    ALCenum result;
+    if (Device* d = findDevice(st, device)) {
+        result = d->error;
+        d->error = ALC_NO_ERROR;
+    } else if (device != nullptr) {
+        result = ALC_INVALID_DEVICE;
+    } else {
+        result = st.nullDeviceError;
+        st.nullDeviceError = ALC_NO_ERROR;
+    }
+    finish(st, "alcGetError", call("alcGetError", {deviceLabel(st, device)}) + " -> " + hexNumber(result));
+    return result;
+}
+
+void alcGetIntegerv(ALCdevice* device, ALCenum param, ALCsizei size, ALCint* values)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    const std::string head =
+        call("alcGetIntegerv", {deviceLabel(st, device), hexNumber(param), dec(size)});
+    std::optional<ALCint> stored;
+    Device* dev = findDevice(st, device);
+    if (size <= 0 || values == nullptr) {
+        alcError(st, device, ALC_INVALID_VALUE);
+    } else if (param == ALC_MAJOR_VERSION || param == ALC_MINOR_VERSION) {
+        stored = 1;
+    } else if (dev == nullptr) {
+        alcError(st, device, ALC_INVALID_DEVICE);
+    } else {
+        switch (param) {
+        case ALC_MAX_AUXILIARY_SENDS: stored = st.sc.maxSends; break;
+        case ALC_EFX_MAJOR_VERSION: stored = 1; break;
+        case ALC_EFX_MINOR_VERSION: stored = 0; break;
+        case ALC_FREQUENCY: stored = 44100; break;
+        default: alcError(st, device, ALC_INVALID_ENUM);
+        }
+    }
+    if (stored) values[0] = *stored;
+    finish(st, "alcGetIntegerv", head + " -> " + (stored ? dec(*stored) : std::string("stored nothing")));
+}
+
+// ----------------------------------------------------------------- AL calls
+
+ALenum alGetError(void)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    if (st.current == nullptr) {
+        finish(st, "alGetError", "alGetError() -> " + hexNumber(AL_INVALID_OPERATION) + " [no context]");
+        return AL_INVALID_OPERATION;
+    }
+    const ALenum result = st.current->error;
+    st.current->error = AL_NO_ERROR;
+    finish(st, "alGetError", "alGetError() -> " + hexNumber(result));
+    return result;
+}
+
+ALenum alGetEnumValue(const ALchar* ename)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    ALenum result = 0;
+    if (ename != nullptr && st.sc.unknownEnum.count(ename) == 0) {
+        for (const auto& e : kEnumNames)
+            if (std::strcmp(e.name, ename) == 0) result = e.value;
+    }
+    finish(st, "alGetEnumValue", call("alGetEnumValue", {quoted(ename)}) + " -> " + hexNumber(result));
+    return result;
+}
+
+void alGenBuffers(ALsizei n, ALuint* buffers)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    genNames(st, "alGenBuffers", n, buffers, st.nextBuffer, AL_NO_ERROR,
+             [&](ALuint name) { st.buffers[name] = Buffer{}; });
+}
+
+void alBufferData(ALuint buffer, ALenum format, const ALvoid* data, ALsizei size, ALsizei freq)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    std::string line = call("alBufferData", {dec(buffer), hexNumber(format), "size=" + dec(size),
+                                             "freq=" + dec(freq)});
+    if (data == nullptr) line.insert(line.size() - 1, ", data=NULL");
+    if (noContext(st, "alBufferData", line)) return;
+
+    // The bytes are kept whatever the outcome, so a test sees what was sent.
+    if (!st.dataDir.empty() && data != nullptr && size >= 0) {
+        const std::string path = st.dataDir + "/buffer-data-" + dec(++st.bufferDataFiles) + ".bin";
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) fatal("cannot write " + path);
+        writeAll(fd, std::string_view(static_cast<const char*>(data), static_cast<std::size_t>(size)));
+        ::close(fd);
+    }
+
+    const auto it = st.buffers.find(buffer);
+    const int frame = frameSize(format);
+    bool inUse = false;
+    for (const auto& [name, src] : st.sources)
+        if (src.buffer == buffer) inUse = true;
+    if (it == st.buffers.end()) {
+        alError(st, AL_INVALID_NAME);
+    } else if (frame == 0) {
+        alError(st, AL_INVALID_ENUM);
+    } else if (size < 0 || freq < 1 || size % frame != 0) {
+        alError(st, AL_INVALID_VALUE);
+    } else if (inUse) {
+        alError(st, AL_INVALID_OPERATION);
+    } else if (!st.sc.bufferDataOk) {
+        alError(st, AL_INVALID_VALUE);
+    } else {
+        it->second.size = size;
+        it->second.hasData = size > 0;
+    }
+    finish(st, "alBufferData", line);
+}
+
+void alDeleteBuffers(ALsizei n, const ALuint* buffers)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    deleteNames(st, "alDeleteBuffers", n, buffers, st.buffers, true, [&](ALuint name) {
+        for (const auto& [id, src] : st.sources)
+            if (src.buffer == name) return true;
+        return false;
+    });
+}
+
+void alGenSources(ALsizei n, ALuint* sources)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    genNames(st, "alGenSources", n, sources, st.nextSource, AL_NO_ERROR,
+             [&](ALuint name) { st.sources[name] = Source{}; });
+}
+
+void alSourcei(ALuint source, ALenum param, ALint value)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    const std::string line = call("alSourcei", {dec(source), hexNumber(param), dec(value)});
+    if (noContext(st, "alSourcei", line)) return;
+    const auto it = st.sources.find(source);
+    if (it == st.sources.end()) {
+        alError(st, AL_INVALID_NAME);
+    } else if (param == AL_BUFFER) {
+        Source& src = it->second;
+        if (src.state == AL_PLAYING || src.state == AL_PAUSED)
+            alError(st, AL_INVALID_OPERATION);
+        else if (value != 0 && st.buffers.count(static_cast<ALuint>(value)) == 0)
+            alError(st, AL_INVALID_VALUE);
+        else
+            src.buffer = static_cast<ALuint>(value);
+    } else if (param == AL_LOOPING || param == AL_SOURCE_RELATIVE) {
+        if (value != AL_FALSE && value != AL_TRUE) alError(st, AL_INVALID_VALUE);
+    } else {
+        alError(st, AL_INVALID_ENUM);
+    }
+    finish(st, "alSourcei", line);
+}
+
+void alSourcePlay(ALuint source)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    const std::string line = call("alSourcePlay", {dec(source)});
+    if (noContext(st, "alSourcePlay", line)) return;
+    const auto it = st.sources.find(source);
+    if (it == st.sources.end()) {
+        alError(st, AL_INVALID_NAME);
+    } else {
+        Source& src = it->second;
+        const auto buf = st.buffers.find(src.buffer);
+        // A source with nothing to play stops at once, as in a real mixer.
+        if (buf == st.buffers.end() || !buf->second.hasData) {
+            src.state = AL_STOPPED;
+        } else {
+            src.state = AL_PLAYING;
+            src.playingPollsLeft = st.sc.playingPolls;
+        }
+    }
+    finish(st, "alSourcePlay", line);
+}
+
+void alGetSourcei(ALuint source, ALenum param, ALint* value)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    const std::string head = call("alGetSourcei", {dec(source), hexNumber(param)});
+    if (noContext(st, "alGetSourcei", head)) return;
+    std::string shown = "stored nothing";
+    const auto it = st.sources.find(source);
+    if (it == st.sources.end()) {
+        alError(st, AL_INVALID_NAME);
+    } else if (value == nullptr) {
+        alError(st, AL_INVALID_VALUE);
+    } else if (param == AL_SOURCE_STATE) {
+        Source& src = it->second;
+        if (src.state == AL_PLAYING) {
+            if (src.playingPollsLeft > 0)
+                --src.playingPollsLeft;
+            else
+                src.state = AL_STOPPED;
+        }
+        *value = src.state;
+        shown = hexNumber(*value);
+    } else if (param == AL_BUFFER) {
+        *value = static_cast<ALint>(it->second.buffer);
+        shown = dec(*value);
+    } else {
+        alError(st, AL_INVALID_ENUM);
+    }
+    finish(st, "alGetSourcei", head + " -> " + shown);
+}
+
+void alSourceStop(ALuint source)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    const std::string line = call("alSourceStop", {dec(source)});
+    if (noContext(st, "alSourceStop", line)) return;
+    const auto it = st.sources.find(source);
+    if (it == st.sources.end())
+        alError(st, AL_INVALID_NAME);
+    else
+        it->second.state = AL_STOPPED;
+    finish(st, "alSourceStop", line);
+}
+
+void alDeleteSources(ALsizei n, const ALuint* sources)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    deleteNames(st, "alDeleteSources", n, sources, st.sources, false, [](ALuint) { return false; });
+}
+
+void* alGetProcAddress(const ALchar* fname)
+{
+    struct Proc {
+        const char* name;
+        void* address;
+    };
+    static const Proc kProcs[] = {
+        {"alGenEffects", reinterpret_cast<void*>(kGenEffects)},
+        {"alDeleteEffects", reinterpret_cast<void*>(kDeleteEffects)},
+        {"alGenFilters", reinterpret_cast<void*>(kGenFilters)},
+        {"alDeleteFilters", reinterpret_cast<void*>(kDeleteFilters)},
+        {"alGenAuxiliaryEffectSlots", reinterpret_cast<void*>(kGenSlots)},
+        {"alDeleteAuxiliaryEffectSlots", reinterpret_cast<void*>(kDeleteSlots)},
+        {"alEffecti", reinterpret_cast<void*>(kEffecti)},
+        {"alFilteri", reinterpret_cast<void*>(kFilteri)},
+        {"alGetError", reinterpret_cast<void*>(&alGetError)},
+        {"alGetEnumValue", reinterpret_cast<void*>(&alGetEnumValue)},
+        {"alGenBuffers", reinterpret_cast<void*>(&alGenBuffers)},
+        {"alBufferData", reinterpret_cast<void*>(&alBufferData)},
+        {"alDeleteBuffers", reinterpret_cast<void*>(&alDeleteBuffers)},
+        {"alGenSources", reinterpret_cast<void*>(&alGenSources)},
+        {"alSourcei", reinterpret_cast<void*>(&alSourcei)},
+        {"alSourcePlay", reinterpret_cast<void*>(&alSourcePlay)},
+        {"alGetSourcei", reinterpret_cast<void*>(&alGetSourcei)},
+        {"alSourceStop", reinterpret_cast<void*>(&alSourceStop)},
+        {"alDeleteSources", reinterpret_cast<void*>(&alDeleteSources)},
+    };
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    void* result = nullptr;
+    std::string shown = "NULL";
+    if (fname == nullptr) {
+        alError(st, AL_INVALID_VALUE);
+    } else if (st.sc.missingProc.count(fname) == 0) {
+        for (const auto& p : kProcs) {
+            if (std::strcmp(p.name, fname) == 0) {
+                result = p.address;
+                shown = p.name;
+            }
+        }
+    }
+    finish(st, "alGetProcAddress", call("alGetProcAddress", {quoted(fname)}) + " -> " + shown);
+    return result;
+}
+
+// Drops every object, device and context and reads the environment and the
+// scenario again; for tests that load the library into their own process.
+void fakeal_reload(void)
+{
+    std::lock_guard lock(stateMutex());
+    State* old = g_state;
+    g_state = nullptr;
+    if (old != nullptr) {
+        if (old->logFd >= 0) ::close(old->logFd);
+        delete old;
+    }
+    createState();
+}
+
+}  // extern "C"
+
+// ------------------------------------------------------------ EFX calls
+
+namespace {
+
+void fakeGenEffects(ALsizei n, ALuint* effects)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    genNames(st, "alGenEffects", n, effects, st.nextEffect,
+             st.sc.genEffectsOk ? AL_NO_ERROR : AL_OUT_OF_MEMORY,
+             [&](ALuint name) { st.effects[name] = AL_EFFECT_NULL; });
+}
+
+void fakeDeleteEffects(ALsizei n, const ALuint* effects)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    deleteNames(st, "alDeleteEffects", n, effects, st.effects, true, [](ALuint) { return false; });
+}
+
+void fakeGenFilters(ALsizei n, ALuint* filters)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    genNames(st, "alGenFilters", n, filters, st.nextFilter,
+             st.sc.genFiltersOk ? AL_NO_ERROR : AL_OUT_OF_MEMORY,
+             [&](ALuint name) { st.filters[name] = AL_FILTER_NULL; });
+}
+
+void fakeDeleteFilters(ALsizei n, const ALuint* filters)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    deleteNames(st, "alDeleteFilters", n, filters, st.filters, true, [](ALuint) { return false; });
+}
+
+void fakeGenAuxiliaryEffectSlots(ALsizei n, ALuint* slots)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    const bool overLimit =
+        st.sc.maxSlots && static_cast<long long>(st.slots.size()) + n > *st.sc.maxSlots;
+    genNames(st, "alGenAuxiliaryEffectSlots", n, slots, st.nextSlot,
+             overLimit && n > 0 ? AL_OUT_OF_MEMORY : AL_NO_ERROR,
+             [&](ALuint name) { st.slots.insert(name); });
+}
+
+void fakeDeleteAuxiliaryEffectSlots(ALsizei n, const ALuint* slots)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    deleteNames(st, "alDeleteAuxiliaryEffectSlots", n, slots, st.slots, false,
+                [](ALuint) { return false; });
+}
+
+// alEffecti and alFilteri: only the type parameter is modelled.
+void setType(const char* fn, std::map<ALuint, ALint>& objects, const std::set<long long>& refused,
+             bool (*known)(ALint), ALuint object, ALenum param, ALint value)
+{
+    State& st = state();
+    const std::string line = call(fn, {dec(object), hexNumber(param), hexNumber(value)});
+    if (noContext(st, fn, line)) return;
+    const auto it = objects.find(object);
+    if (it == objects.end())
+        alError(st, AL_INVALID_NAME);
+    else if (param != AL_EFFECT_TYPE)  // AL_FILTER_TYPE has the same value
+        alError(st, AL_INVALID_ENUM);
+    else if (!known(value) || refused.count(value) != 0)
+        alError(st, AL_INVALID_VALUE);
+    else
+        it->second = value;
+    finish(st, fn, line);
+}
+
+void fakeEffecti(ALuint effect, ALenum param, ALint value)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    setType("alEffecti", st.effects, st.sc.refuseEffect, knownEffectType, effect, param, value);
+}
+
+void fakeFilteri(ALuint filter, ALenum param, ALint value)
+{
+    std::lock_guard lock(stateMutex());
+    State& st = state();
+    setType("alFilteri", st.filters, st.sc.refuseFilter, knownFilterType, filter, param, value);
+}
+
+}  // namespace

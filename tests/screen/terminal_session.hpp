@@ -1,0 +1,162 @@
+// A program running on a pseudo-terminal with a terminal emulator behind it.
+//
+// The screen tests start the real programs here, send them keys and read the
+// emulated screen back: keys and scenario in, lines and cursor out. Everything
+// the program writes goes through libvterm, and whatever libvterm answers
+// (such as the reply to a cursor-position query) goes back to the program, as
+// a real terminal would answer.
+//
+// Waiting never sleeps a guessed time: the wait helpers read the program's
+// output as it arrives and return as soon as the condition holds, or false
+// once the timeout has passed (print dump() then).
+#pragma once
+
+#include <termios.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct VTerm;
+struct VTermScreen;
+struct VTermState;
+
+namespace screen {
+
+using Millis = std::chrono::milliseconds;
+
+// Long enough for a sanitizer build on a busy machine; a passing test never
+// waits for it.
+inline constexpr Millis kDefaultTimeout{10000};
+
+struct SessionOptions {
+    std::vector<std::string> argv{};            // argv[0] is looked up in PATH when it has no '/'
+    std::map<std::string, std::string> env{};   // set in the child, over the defaults below
+    std::vector<std::string> unsetEnv{};        // removed from the child's environment
+    std::string workdir{};                      // empty: the caller's working directory
+    int rows = 24;
+    int cols = 80;
+    std::string initialContent{};               // fed to the emulator before the program starts
+};
+// The child's environment is the caller's, without COLUMNS and LINES, with
+// TERM=xterm-256color, LANG=C.UTF-8 and LC_ALL=C.UTF-8, then `env` applied.
+
+struct Position {
+    int row = 0;
+    int col = 0;
+    friend bool operator==(const Position&, const Position&) = default;
+    friend std::ostream& operator<<(std::ostream& os, const Position& p) {
+        return os << '(' << p.row << ',' << p.col << ')';
+    }
+};
+
+struct ExitStatus {
+    enum class Kind { Running, Exited, Signaled };
+    Kind kind = Kind::Running;
+    int code = 0;    // exit code, when Exited
+    int signal = 0;  // signal number, when Signaled
+
+    static ExitStatus exitedWith(int code) { return {Kind::Exited, code, 0}; }
+    static ExitStatus killedBy(int sig) { return {Kind::Signaled, 0, sig}; }
+    bool running() const { return kind == Kind::Running; }
+    std::string describe() const;  // "exited with code 0", "killed by signal 1 (Hangup)", "still running"
+
+    friend bool operator==(const ExitStatus&, const ExitStatus&) = default;
+    friend std::ostream& operator<<(std::ostream& os, const ExitStatus& s) { return os << s.describe(); }
+};
+
+// The differences between two terminal settings in the fields a program that
+// changes terminal modes must put back: c_iflag, c_oflag, c_lflag,
+// c_cc[VMIN] and c_cc[VTIME]. Empty when they agree, otherwise one line per
+// field, e.g. "c_lflag: ICANON ECHO cleared".
+std::string termiosDifferences(const termios& before, const termios& after);
+
+enum class Trailing { Trim, Keep };
+
+class TerminalSession {
+public:
+    // Opens the pty, feeds initialContent to the emulator and starts the
+    // program. Throws std::runtime_error when the pty cannot be made or the
+    // program cannot be executed.
+    explicit TerminalSession(SessionOptions options);
+    ~TerminalSession();  // kills (SIGKILL) and reaps a program still running
+    TerminalSession(const TerminalSession&) = delete;
+    TerminalSession& operator=(const TerminalSession&) = delete;
+
+    pid_t pid() const { return pid_; }
+    int rows() const { return rows_; }
+    int cols() const { return cols_; }
+
+    // Keys: the bytes are written to the terminal as typed ("\r" is Enter).
+    void send(std::string_view bytes);
+
+    // Reads whatever output is there, without waiting, into the emulator.
+    void pump();
+    // Reads output for the whole duration. Only for checking that something
+    // does NOT happen (e.g. a key is not echoed); to wait for something that
+    // should happen use the wait helpers.
+    void pumpFor(Millis duration);
+
+    // Screen. Rows and columns count from 0. A blank cell reads as " ".
+    std::string row(int r, Trailing trailing = Trailing::Trim) const;
+    std::vector<std::string> lines() const;  // every row, trailing blanks trimmed
+    std::string cell(int r, int c) const;    // "" for the right half of a wide character
+    Position cursor() const;
+    std::string dump() const;                // the screen, cursor and program state, for failure messages
+    const std::string& output() const { return output_; }  // every byte the program wrote
+
+    // Waiting. Each reads output until the condition holds (true) or the
+    // timeout passes or nothing more can change (false).
+    bool waitUntil(const std::function<bool()>& condition, Millis timeout = kDefaultTimeout);
+    bool waitForText(std::string_view text, Millis timeout = kDefaultTimeout);             // anywhere on the screen
+    bool waitForRowText(int r, std::string_view text, Millis timeout = kDefaultTimeout);   // row r contains text
+    bool waitForCursor(Position where, Millis timeout = kDefaultTimeout);
+    bool waitForExit(Millis timeout = kDefaultTimeout);
+
+    // Program state. exitStatus() looks without waiting; waitExit() waits up
+    // to the timeout and returns Running if the program is still alive then.
+    ExitStatus exitStatus();
+    ExitStatus waitExit(Millis timeout = kDefaultTimeout);
+    void kill(int sig);  // to the program's process
+    // Closes the terminal: the program, whose controlling terminal it was,
+    // gets SIGHUP. Output and terminal modes cannot be read afterwards.
+    void hangUp();
+    bool hungUp() const { return master_ < 0; }
+
+    // Terminal modes: as they were when the program started, and now (also
+    // after the program has ended; nullopt after hangUp()).
+    const termios& termiosAtStart() const { return startModes_; }
+    std::optional<termios> termiosNow() const;
+    // termiosDifferences(start, now); "terminal hung up" after hangUp().
+    std::string terminalModeChanges() const;
+
+private:
+    bool readAvailable();      // one round of reads; true if any byte came
+    void feed(const char* bytes, size_t len);
+    void writeAll(std::string_view bytes);
+    void reap(int options);
+    bool finished() const;     // no more output can come
+    void waitForEvent(Millis limit);
+
+    int rows_;
+    int cols_;
+    int master_ = -1;
+    int slave_ = -1;   // kept open so the modes stay readable after the program ends
+    int pidfd_ = -1;   // readable once the program has ended; -1 if the kernel lacks pidfd_open
+    pid_t pid_ = -1;
+    ExitStatus status_;
+    termios startModes_{};
+    VTerm* vt_ = nullptr;
+    VTermScreen* screen_ = nullptr;
+    VTermState* state_ = nullptr;
+    std::string output_;
+    std::string replies_;  // what the emulator answered, not yet written to the program
+};
+
+}  // namespace screen

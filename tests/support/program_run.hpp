@@ -1,0 +1,38 @@
+#pragma once
+// Runs a program as a child process with extra environment variables and
+// the given bytes on its standard input, and collects its standard output.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ProgramRun {
+    std::string output;  // everything written to standard output
+    int exitCode = -1;   // -1 when the program did not end by itself
+};
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+// Kills the program when it has not ended after timeoutSeconds.
+ProgramRun run_program_with_input(const std::string& path, const Environment& environment,
+                                  const std::string& input, int timeoutSeconds = 20);
+
+// The output split at line feeds; the text after the last line feed is the
+// last element (empty when the output ends in a line feed).
+std::vector<std::string> split_lines(const std::string& output);
+
+// A file in a fresh temporary directory that is removed with this object.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& name, const std::string& contents = "");
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& path() const { return path_; }
+    const std::string& directory() const { return directory_; }
+    std::string read() const;
+
+private:
+    std::string directory_;
+    std::string path_;
+};

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, and runs one of the programs on this terminal:
+#   tools/run.sh            runs quorvel (plays Footsteps.wav)
+#   tools/run.sh ferrowin   runs ferrowin (the EFX report)
+# On a machine without a sound card or sound server, OpenAL Soft is told to
+# render into a WAV file instead, and the path of that file is shown.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+program="${1:-quorvel}"
+tools/setup.sh default >/dev/null
+
+has_sound() {
+  [ -s /proc/asound/cards ] && ! grep -q 'no soundcards' /proc/asound/cards && return 0
+  local runtime="${XDG_RUNTIME_DIR:-/run/user/$(id -u)}"
+  [ -S "$runtime/pulse/native" ] || [ -S "$runtime/pipewire-0" ]
+}
+
+build="$PWD/build/default"
+if ! has_sound && [ -z "${ALSOFT_DRIVERS:-}" ]; then
+  output="$build/$program-output.wav"
+  printf '[wave]\nfile=%s\n' "$output" > "$build/alsoft-wave.conf"
+  export ALSOFT_DRIVERS=wave ALSOFT_CONF="$build/alsoft-wave.conf"
+  echo "No sound card or sound server here: the sound goes to $output"
+fi
+cd "$build/bin"
+exec "./$program"
