@@ -4,13 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include "fakeal_support.hpp"
 #include "report_lines.hpp"
 
 namespace {
 
 struct ReportCase {
     const char* name;
-    std::string scenario;
+    Lines scenario;
     Lines report;
 };
 
@@ -21,51 +22,51 @@ const Lines kCounts = {kSlots129, kSends2};
 
 std::vector<ReportCase> report_cases() {
     std::vector<ReportCase> cases = {
-        {"NoEfxExtension", "efx_extension = no\n", kEfxNotSupported},
-        {"EverythingAccepted", "", join({kCounts, kEffectsAllYes, kFiltersAllYes})},
+        {"NoEfxExtension", {"efx_extension = no"}, kEfxNotSupported},
+        {"EverythingAccepted", {}, join({kCounts, kEffectsAllYes, kFiltersAllYes})},
 
-        {"NoSlot", "max_slots = 0\n",
+        {"NoSlot", {"max_slots = 0"},
          join({{"0 Auxiliary Effect Slots", kSends2}, kEffectsAllYes, kFiltersAllYes})},
-        {"OneSlot", "max_slots = 1\n",
+        {"OneSlot", {"max_slots = 1"},
          join({{"1 Auxiliary Effect Slot", kSends2}, kEffectsAllYes, kFiltersAllYes})},
-        {"FourSlots", "max_slots = 4\n",
+        {"FourSlots", {"max_slots = 4"},
          join({{"4 Auxiliary Effect Slots", kSends2}, kEffectsAllYes, kFiltersAllYes})},
-        {"SlotsStopAt129", "max_slots = 500\n", join({kCounts, kEffectsAllYes, kFiltersAllYes})},
+        {"SlotsStopAt129", {"max_slots = 500"}, join({kCounts, kEffectsAllYes, kFiltersAllYes})},
 
-        {"NoSend", "max_sends = 0\n",
+        {"NoSend", {"max_sends = 0"},
          join({{kSlots129, "0 Auxiliary Sends per Source"}, kEffectsAllYes, kFiltersAllYes})},
-        {"OneSend", "max_sends = 1\n",
+        {"OneSend", {"max_sends = 1"},
          join({{kSlots129, "1 Auxiliary Send per Source"}, kEffectsAllYes, kFiltersAllYes})},
-        {"SendCountNotStored", "max_sends = unset\n",
+        {"SendCountNotStored", {"max_sends = unset"},
          join({{kSlots129, "0 Auxiliary Sends per Source"}, kEffectsAllYes, kFiltersAllYes})},
 
-        {"EffectCreationFails", "gen_effects = error\n", join({kCounts, kFiltersAllYes})},
-        {"FilterCreationFails", "gen_filters = error\n", join({kCounts, kEffectsAllYes})},
-        {"BothCreationsFail", "gen_effects = error\ngen_filters = error\n", kCounts},
-        {"NoEffectSetter", "missing_proc = alEffecti\n", join({kCounts, kFiltersAllYes})},
-        {"NoFilterSetter", "missing_proc = alFilteri\n", join({kCounts, kEffectsAllYes})},
+        {"EffectCreationFails", {"gen_effects = error"}, join({kCounts, kFiltersAllYes})},
+        {"FilterCreationFails", {"gen_filters = error"}, join({kCounts, kEffectsAllYes})},
+        {"BothCreationsFail", {"gen_effects = error", "gen_filters = error"}, kCounts},
+        {"NoEffectSetter", {"missing_proc = alEffecti"}, join({kCounts, kFiltersAllYes})},
+        {"NoFilterSetter", {"missing_proc = alFilteri"}, join({kCounts, kEffectsAllYes})},
 
-        {"EaxReverbRefused", "refuse_effect = 0x8000\n",
+        {"EaxReverbRefused", {"refuse_effect = 0x8000"},
          join({kCounts, refused(kEffectsAllYes, {" EAX Reverb        "}), kFiltersAllYes})},
         {"SeveralEffectsRefused",
-         "refuse_effect = 0x0001\nrefuse_effect = 0x0007\nrefuse_effect = 0x000C\n",
+         {"refuse_effect = 0x0001", "refuse_effect = 0x0007", "refuse_effect = 0x000C"},
          join({kCounts,
                refused(kEffectsAllYes,
                        {" Reverb            ", " Vocal Morpher     ", " Equalizer         "}),
                kFiltersAllYes})},
-        {"BandPassRefused", "refuse_filter = 3\n",
+        {"BandPassRefused", {"refuse_filter = 3"},
          join({kCounts, kEffectsAllYes, refused(kFiltersAllYes, {" Band Pass         "})})},
-        {"EveryFilterRefused", "refuse_filter = 1\nrefuse_filter = 2\nrefuse_filter = 3\n",
+        {"EveryFilterRefused", {"refuse_filter = 1", "refuse_filter = 2", "refuse_filter = 3"},
          join({kCounts, kEffectsAllYes,
                refused(kFiltersAllYes,
                        {" Low Pass          ", " High Pass         ", " Band Pass         "})})},
 
         // Errors that nothing reads right away count against the next read.
-        {"SlotDeletionErrorHidesEffects", "error_after = alDeleteAuxiliaryEffectSlots\n",
+        {"SlotDeletionErrorHidesEffects", {"error_after = alDeleteAuxiliaryEffectSlots"},
          join({kCounts, kFiltersAllYes})},
-        {"EffectDeletionErrorHidesFilters", "error_after = alDeleteEffects\n",
+        {"EffectDeletionErrorHidesFilters", {"error_after = alDeleteEffects"},
          join({kCounts, kEffectsAllYes})},
-        {"LookupErrorsCountAgainstNextRead", "error_after = alGetProcAddress\n",
+        {"LookupErrorsCountAgainstNextRead", {"error_after = alGetProcAddress"},
          join({{"0 Auxiliary Effect Slots", kSends2},
                refused(kEffectsAllYes, {" Reverb            "}),
                refused(kFiltersAllYes, {" Low Pass          "})})},
@@ -73,7 +74,7 @@ std::vector<ReportCase> report_cases() {
     for (const char* entryPoint :
          {"alGenEffects", "alDeleteEffects", "alGenFilters", "alDeleteFilters",
           "alGenAuxiliaryEffectSlots", "alDeleteAuxiliaryEffectSlots"}) {
-        cases.push_back({entryPoint, std::string("missing_proc = ") + entryPoint + "\n",
+        cases.push_back({entryPoint, {std::string("missing_proc = ") + entryPoint},
                          kEfxNotSupported});
     }
     return cases;
@@ -85,9 +86,8 @@ class FakeReport : public testing::TestWithParam<ReportCase> {};
 
 TEST_P(FakeReport, PrintsExactlyTheExpectedReport) {
     const ReportCase& c = GetParam();
-    TemporaryFile scenario("scenario", c.scenario);
-    const ProgramRun run = run_ferrowin({{"LD_LIBRARY_PATH", FAKEAL_DIR},
-                                         {"FAKEAL_SCENARIO", scenario.path()}});
+    fakeal::Sandbox sandbox(c.scenario);
+    const ProgramRun run = run_ferrowin(as_environment(sandbox.environment()));
     EXPECT_EQ(run.output, expected_output("Fake Device", c.report));
     EXPECT_EQ(run.exitCode, 0);
 

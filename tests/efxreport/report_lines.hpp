@@ -1,6 +1,6 @@
 #pragma once
-// Expected ferrowin output, written out line by line, and the run that
-// produces the actual output.
+// Expected ferrowin output, written out line by line, and the runs that
+// produce the actual output.
 
 #include <string>
 #include <vector>
@@ -43,11 +43,16 @@ Lines refused(Lines lines, const std::vector<std::string>& nameFields);
 // Concatenation of report parts.
 Lines join(std::initializer_list<Lines> parts);
 
-// The whole output of a ferrowin run that picks the only device, deviceName
-// (the default one), prints report after the device-opened line, and ends in
-// the final wait.
+// Every line of a ferrowin run that picks the only device, deviceName (the
+// default one), prints report after the device-opened line, and ends in the
+// final wait; the last line is "Press any key to exit" without line end.
+Lines expected_lines(const std::string& deviceName, const Lines& report);
+
+// The same as one text, line ends included.
 std::string expected_output(const std::string& deviceName, const Lines& report);
 
-// Runs ferrowin with the extra environment, choosing device 1 and pressing a
-// key for the final wait.
+// Runs ferrowin with keys on a pipe: "1" for the menu, a key for the final wait.
 ProgramRun run_ferrowin(const Environment& environment);
+
+// "NAME=value" assignments as an Environment.
+Environment as_environment(const std::vector<std::string>& assignments);
