@@ -37,6 +37,9 @@ std::vector<ReportCase> report_cases() {
          join({{kSlots129, "0 Auxiliary Sends per Source"}, kEffectsAllYes, kFiltersAllYes})},
         {"OneSend", {"max_sends = 1"},
          join({{kSlots129, "1 Auxiliary Send per Source"}, kEffectsAllYes, kFiltersAllYes})},
+        // Written as unsigned 32-bit; the plural rule takes it as signed.
+        {"NegativeSendCountShownUnsigned", {"max_sends = -1"},
+         join({{kSlots129, "4294967295 Auxiliary Send per Source"}, kEffectsAllYes, kFiltersAllYes})},
         {"SendCountNotStored", {"max_sends = unset"},
          join({{kSlots129, "0 Auxiliary Sends per Source"}, kEffectsAllYes, kFiltersAllYes})},
 
