@@ -1,9 +1,14 @@
-#include "device/program_frame.hpp"
+// ferrowin: reports the OpenAL EFX capabilities of a chosen device.
 
-namespace {
-void report_job() {}
-}  // namespace
+#include "device/program_frame.hpp"
+#include "efxreport/efx_report.hpp"
 
 int main() {
-    run_program({"Ferrowin Application", nullptr, report_job, nullptr});
+    const ProgramDescription ferrowin{
+        .banner = "Ferrowin Application",
+        .constant_setup = nullptr,
+        .job = efx_report_job,
+        .close_files = nullptr,
+    };
+    run_program(ferrowin);
 }

@@ -1,0 +1,43 @@
+#include "report_lines.hpp"
+
+Lines refused(Lines lines, const std::vector<std::string>& nameFields) {
+    for (std::string& line : lines) {
+        for (const std::string& field : nameFields) {
+            if (line == field + "YES") line = field + "NO";
+        }
+    }
+    return lines;
+}
+
+Lines join(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+Lines expected_lines(const std::string& deviceName, const Lines& report) {
+    return join({{"Ferrowin Application", "", "Select OpenAL device:",
+                  "1. " + deviceName + " (DEFAULT)", "", "Opened " + deviceName + " Device"},
+                 report,
+                 {"", "Press any key to exit"}});
+}
+
+std::string expected_output(const std::string& deviceName, const Lines& report) {
+    const Lines lines = expected_lines(deviceName, report);
+    std::string text;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) text += lines[i] + "\n";
+    return text + lines.back();
+}
+
+ProgramRun run_ferrowin(const Environment& environment) {
+    return run_program_with_input(FERROWIN_PATH, environment, "1x");
+}
+
+Environment as_environment(const std::vector<std::string>& assignments) {
+    Environment environment;
+    for (const std::string& assignment : assignments) {
+        const auto equals = assignment.find('=');
+        environment.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
+    }
+    return environment;
+}
