@@ -67,14 +67,21 @@ void default_and_raise(int signal_number) {
 
 void install_handler(int signal_number, void (*handler)(int));
 
+// Signal handling belongs on the main thread, so that nothing it is doing
+// runs on while the handler works. A signal that lands on another thread
+// (OpenAL runs threads of its own) is sent on to the main thread.
+bool passed_to_main_thread(int signal_number) {
+    if (static_cast<pid_t>(syscall(SYS_gettid)) == mainThreadId) return false;
+    syscall(SYS_tgkill, getpid(), mainThreadId, signal_number);
+    return true;
+}
+
 // Runs for SIGHUP (the terminal went away: the close event), SIGINT, SIGTERM
-// and SIGQUIT. The main thread handles them, so that nothing it is doing
-// runs on while the end routine releases things: a signal that lands on
-// another thread (OpenAL runs threads of its own) is passed on to it.
+// and SIGQUIT: the terminal is given back, SIGHUP runs the end routine, and
+// the default action of the signal ends the process.
 void on_terminating_signal(int signal_number) {
     const int saved_errno = errno;
-    if (static_cast<pid_t>(syscall(SYS_gettid)) != mainThreadId) {
-        syscall(SYS_tgkill, getpid(), mainThreadId, signal_number);
+    if (passed_to_main_thread(signal_number)) {
         errno = saved_errno;
         return;
     }
@@ -87,8 +94,7 @@ void on_terminating_signal(int signal_number) {
 // Ctrl+Z: give the terminal back while stopped, take it again on resume.
 void on_stop_signal(int signal_number) {
     const int saved_errno = errno;
-    if (static_cast<pid_t>(syscall(SYS_gettid)) != mainThreadId) {
-        syscall(SYS_tgkill, getpid(), mainThreadId, signal_number);
+    if (passed_to_main_thread(signal_number)) {
         errno = saved_errno;
         return;
     }

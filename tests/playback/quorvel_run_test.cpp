@@ -12,7 +12,7 @@
 
 #include "fakeal_support.hpp"
 #include "temp_dir.hpp"
-#include "process_run.hpp"
+#include "program_run.hpp"
 #include "wave_builder.hpp"
 
 using namespace wavetest;
@@ -32,8 +32,8 @@ public:
     void copy_media(const std::string& from) { fs::copy_file(from, dir_.path() / "Media/Footsteps.wav"); }
     std::string file(const std::string& name) const { return dir_.file(name); }
 
-    ProcessResult run(std::vector<std::pair<std::string, std::string>> env, const std::string& keys = "1x") {
-        return run_process(QUORVEL_PATH, dir_.file("bin"), env, keys, std::chrono::seconds(60));
+    ProgramRun run(const Environment& env, const std::string& keys = "1x") {
+        return run_program_with_input(QUORVEL_PATH, env, keys, 60, dir_.file("bin"));
     }
 
 private:
@@ -63,13 +63,13 @@ TEST(QuorvelRun, PlaysTheBundledFootstepsWithADotPer100Ms) {
     RunLayout layout;
     layout.copy_media(FOOTSTEPS_PATH);
     double seconds = double(fs::file_size(FOOTSTEPS_PATH) - 44) / (44100 * 4);
-    ProcessResult r = layout.run(kNullBackend);
-    ASSERT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_NE(r.out.find("Opened OpenAL Soft Device\nPlaying Source ."), std::string::npos) << r.out;
+    ProgramRun r = layout.run(kNullBackend);
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("Opened OpenAL Soft Device\nPlaying Source ."), std::string::npos) << r.output;
     int expected = static_cast<int>(seconds * 10);
-    EXPECT_GE(dots(r.out), expected * 85 / 100) << r.out;
-    EXPECT_LE(dots(r.out), expected + 2) << r.out;
-    EXPECT_NE(r.out.find(".\n\nPress any key to exit"), std::string::npos) << "the dot line must be ended";
+    EXPECT_GE(dots(r.output), expected * 85 / 100) << r.output;
+    EXPECT_LE(dots(r.output), expected + 2) << r.output;
+    EXPECT_NE(r.output.find(".\n\nPress any key to exit"), std::string::npos) << "the dot line must be ended";
 }
 
 struct ShortCase {
@@ -85,9 +85,9 @@ class QuorvelShortRun : public testing::TestWithParam<ShortCase> {};
 TEST_P(QuorvelShortRun, PrintsTheJobLines) {
     RunLayout layout;
     if (!GetParam().file.empty()) layout.put_media(GetParam().file);
-    ProcessResult r = layout.run(kNullBackend);
-    ASSERT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_NE(r.out.find(GetParam().expected), std::string::npos) << r.out;
+    ProgramRun r = layout.run(kNullBackend);
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find(GetParam().expected), std::string::npos) << r.output;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -159,8 +159,8 @@ TEST(QuorvelRender, TheRenderedSoundIsTheToneOfTheFile) {
     layout.put_media(tone(22050, kHz, kSeconds));  // resampled to the device rate on the way
     std::string output = layout.file("rendered.wav");
     std::ofstream(layout.file("alsoft.conf")) << "[wave]\nfile=" << output << "\n";
-    ProcessResult r = layout.run({{"ALSOFT_DRIVERS", "wave"}, {"ALSOFT_CONF", layout.file("alsoft.conf")}});
-    ASSERT_EQ(r.exitCode, 0) << r.out;
+    ProgramRun r = layout.run({{"ALSOFT_DRIVERS", "wave"}, {"ALSOFT_CONF", layout.file("alsoft.conf")}});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
 
     Rendered rendered = read_rendered(output);
     ASSERT_GT(rendered.rate, 0u);
@@ -186,7 +186,7 @@ TEST(QuorvelRender, TheRenderedSoundIsTheToneOfTheFile) {
 // ---- with the stand-in OpenAL: the calls the job makes ----
 
 // Runs quorvel against the stand-in; returns the output and the call names.
-ProcessResult run_with_fake(RunLayout& layout, const std::vector<std::string>& scenario,
+ProgramRun run_with_fake(RunLayout& layout, const std::vector<std::string>& scenario,
                             std::vector<std::string>& calls) {
     fakeal::Sandbox box(scenario);
     std::vector<std::pair<std::string, std::string>> env;
@@ -194,7 +194,7 @@ ProcessResult run_with_fake(RunLayout& layout, const std::vector<std::string>& s
         auto eq = assignment.find('=');
         env.emplace_back(assignment.substr(0, eq), assignment.substr(eq + 1));
     }
-    ProcessResult r = layout.run(env);
+    ProgramRun r = layout.run(env);
     calls.clear();
     for (const std::string& line : box.logLines()) calls.push_back(line.substr(0, line.find('(')));
     return r;
@@ -221,9 +221,9 @@ TEST(QuorvelWithFake, FailedUploadLeavesTheFlowUnchanged) {
     for (int i = 0; i < 2; ++i) {
         RunLayout layout;
         layout.put_media(canonical(2, 44100, pattern(400)));
-        ProcessResult r = run_with_fake(layout, {scenarios[i]}, calls[i]);
-        ASSERT_EQ(r.exitCode, 0) << r.out;
-        outputs[i] = r.out;
+        ProgramRun r = run_with_fake(layout, {scenarios[i]}, calls[i]);
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        outputs[i] = r.output;
     }
     EXPECT_NE(outputs[0].find("Playing Source ....\n"), std::string::npos) << outputs[0];
     EXPECT_NE(outputs[1].find("Playing Source .\n"), std::string::npos) << outputs[1];
@@ -234,9 +234,9 @@ TEST(QuorvelWithFake, FailedUploadLeavesTheFlowUnchanged) {
 TEST(QuorvelWithFake, MissingFileCreatesNoSource) {
     RunLayout layout;
     std::vector<std::string> names;
-    ProcessResult r = run_with_fake(layout, {}, names);
-    ASSERT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_NE(r.out.find("\n-ERR: Failed to load Footsteps.wav\n"), std::string::npos) << r.out;
+    ProgramRun r = run_with_fake(layout, {}, names);
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("\n-ERR: Failed to load Footsteps.wav\n"), std::string::npos) << r.output;
     EXPECT_NE(position(names, "alGenBuffers"), -1);
     for (const char* never : {"alGenSources", "alSourcePlay", "alBufferData", "alDeleteSources"})
         EXPECT_EQ(position(names, never), -1) << never;
@@ -246,9 +246,9 @@ TEST(QuorvelWithFake, SourceStoppedAndDeletedBeforeTheBufferBeforeTeardown) {
     RunLayout layout;
     layout.put_media(canonical(2, 44100, pattern(400)));
     std::vector<std::string> names;
-    ProcessResult r = run_with_fake(layout, {"playing_polls = 0"}, names);
-    ASSERT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_NE(r.out.find("Playing Source .\n"), std::string::npos) << r.out;
+    ProgramRun r = run_with_fake(layout, {"playing_polls = 0"}, names);
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("Playing Source .\n"), std::string::npos) << r.output;
     std::vector<long> order;
     for (const char* name : {"alGenBuffers", "alBufferData", "alGenSources", "alSourcei", "alSourcePlay",
                              "alGetSourcei", "alSourceStop", "alDeleteSources", "alDeleteBuffers",

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -85,6 +87,33 @@ TEST(QuorvelScreen, SoundShorterThan100MsGivesOneDot) {
     EXPECT_EQ(s.row(playing), "Playing Source .");
     s.send("x");
     EXPECT_EQ(s.waitExit(), screen::ExitStatus::exitedWith(0)) << s.dump();
+}
+
+TEST(QuorvelScreen, KeyPressedDuringPlaybackEndsTheFinalWait) {
+    ScreenRun run(nullptr);
+    auto& s = *run.session;
+    ASSERT_TRUE(s.waitForText("Select OpenAL device:")) << s.dump();
+    s.send("1");
+    ASSERT_TRUE(s.waitForText("Playing Source .")) << s.dump();
+    s.send("k");  // waits in the input until the final wait takes it
+    EXPECT_EQ(s.waitExit(std::chrono::seconds(30)), screen::ExitStatus::exitedWith(0)) << s.dump();
+    const int wait_row = run.row_with("Press any key to exit");
+    ASSERT_GE(wait_row, 0) << s.dump();
+    EXPECT_EQ(s.row(wait_row - 2).rfind("Playing Source ...", 0), 0u) << "playback ran to its end";
+    EXPECT_EQ(s.cursor(), (screen::Position{wait_row, 21}));
+    EXPECT_EQ(s.terminalModeChanges(), "");
+}
+
+TEST(QuorvelScreen, HangUpDuringPlaybackEndsAtOnce) {
+    ScreenRun run(nullptr);
+    auto& s = *run.session;
+    ASSERT_TRUE(s.waitForText("Select OpenAL device:")) << s.dump();
+    s.send("1");
+    ASSERT_TRUE(s.waitForText("Playing Source ..")) << s.dump();
+    s.kill(SIGHUP);
+    EXPECT_EQ(s.waitExit(), screen::ExitStatus::killedBy(SIGHUP)) << s.dump();
+    EXPECT_EQ(run.row_with("Press any key to exit"), -1) << s.dump();
+    EXPECT_EQ(s.terminalModeChanges(), "");
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ void write_all(int fd, const std::string& bytes) {
 }  // namespace
 
 ProgramRun run_program_with_input(const std::string& path, const Environment& environment,
-                                  const std::string& input, int timeoutSeconds) {
+                                  const std::string& input, int timeoutSeconds,
+                                  const std::string& workingDirectory) {
     int toChild[2];
     int fromChild[2];
     if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) throw std::runtime_error("pipe failed");
@@ -41,6 +42,7 @@ ProgramRun run_program_with_input(const std::string& path, const Environment& en
         ::close(toChild[1]);
         ::close(fromChild[0]);
         ::close(fromChild[1]);
+        if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0) ::_exit(127);
         for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
         ::execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);

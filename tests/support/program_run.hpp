@@ -13,9 +13,11 @@ struct ProgramRun {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
-// Kills the program when it has not ended after timeoutSeconds.
+// Kills the program when it has not ended after timeoutSeconds. An empty
+// workingDirectory keeps the caller's.
 ProgramRun run_program_with_input(const std::string& path, const Environment& environment,
-                                  const std::string& input, int timeoutSeconds = 20);
+                                  const std::string& input, int timeoutSeconds = 20,
+                                  const std::string& workingDirectory = "");
 
 // The output split at line feeds; the text after the last line feed is the
 // last element (empty when the output ends in a line feed).
