@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
@@ -62,7 +63,7 @@ void default_and_raise(int signal_number) {
     sigemptyset(&set);
     sigaddset(&set, signal_number);
     raise(signal_number);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 void install_handler(int signal_number, void (*handler)(int));

@@ -88,9 +88,10 @@ std::vector<Cell> text_to_cells(const char* text, bool utf8, int max_cells) {
             cells.push_back(make_cell(reinterpret_cast<const char*>(p), 1));
             ++p;
         } else if (!utf8) {
-            // An 8-bit terminal: bytes 0x80 to 0x9F are C1 controls there.
-            cells.push_back(byte >= 0xA0 ? make_cell(reinterpret_cast<const char*>(p), 1)
-                                         : make_cell("?", 1));
+            // Without a UTF-8 locale the terminal's character set is unknown:
+            // such a byte may be a C1 control, or half of a character that
+            // shows in one cell where we would count two. Only ASCII is sure.
+            cells.push_back(make_cell("?", 1));
             ++p;
         } else {
             char32_t code_point = 0;

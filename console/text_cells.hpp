@@ -4,7 +4,8 @@
 // Bytes that would control the terminal never pass: each becomes one visible
 // cell. On a UTF-8 screen a well-formed, single-width character is one cell;
 // a malformed sequence or a character of another width becomes one
-// replacement cell.
+// replacement cell. Elsewhere only printable ASCII passes, and every other
+// byte shows as "?".
 
 #include <string>
 #include <vector>

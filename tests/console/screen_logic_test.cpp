@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "console/console.hpp"
+#include "console/text_cells.hpp"
 #include "memory_screen.hpp"
 
 namespace {
@@ -148,6 +149,17 @@ TEST(ConsoleServices, NothingHappensWhileClosed) {
     use_console_backend(nullptr);
     EXPECT_EQ(screen.row(0), "");
     EXPECT_EQ(screen.commits, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TextCells, WithoutUtf8OnlyPrintableAsciiPasses) {
+    std::string shown;
+    for (const Cell& cell : text_to_cells("ok\x1b[1m\xC3\xA9\x9b\x7f", false, kMaxPrintCells))
+        shown.append(cell.bytes, static_cast<size_t>(cell.length));
+    EXPECT_EQ(shown, "ok?[1m????");
 }
 
 }  // namespace
