@@ -105,11 +105,7 @@ class Frame : public ::testing::TestWithParam<std::tuple<std::string, FrameCase>
 TEST_P(Frame, PrintsTheDevicePhaseAndEndsAsExpected) {
     const auto& [program, c] = GetParam();
     fakeal::Sandbox sandbox(c.scenario);
-    Environment environment;
-    for (const std::string& assignment : sandbox.environment()) {
-        const auto equals = assignment.find('=');
-        environment.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
-    }
+    const Environment environment = as_environment(sandbox.environment());
     const ProgramRun run = run_program_with_input(program == "quorvel" ? QUORVEL_PATH : FERROWIN_PATH,
                                                   environment, c.keys);
 
@@ -141,11 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Frame, LongNameIsCutOnScreenButOpenedWhole) {
     const std::string name = std::string(200, 'n') + std::string(100, 'm');
     fakeal::Sandbox sandbox({"device = " + name});
-    Environment environment;
-    for (const std::string& assignment : sandbox.environment()) {
-        const auto equals = assignment.find('=');
-        environment.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
-    }
+    const Environment environment = as_environment(sandbox.environment());
     const ProgramRun run = run_program_with_input(FERROWIN_PATH, environment, "1x");
     const std::vector<std::string> lines = split_lines(run.output);
     ASSERT_GE(lines.size(), 6u) << run.output;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fakeal_support.hpp"
+#include "program_run.hpp"
 #include "terminal_session.hpp"
 
 namespace {
@@ -31,10 +32,7 @@ struct FakeRun {
         sandbox = std::make_unique<fakeal::Sandbox>(scenario);
         SessionOptions options;
         options.argv = {program == "quorvel" ? QUORVEL_PATH : FERROWIN_PATH};
-        for (const std::string& assignment : sandbox->environment()) {
-            const auto equals = assignment.find('=');
-            options.env[assignment.substr(0, equals)] = assignment.substr(equals + 1);
-        }
+        for (const auto& [name, value] : as_environment(sandbox->environment())) options.env[name] = value;
         options.initialContent = initial;
         options.rows = rows;
         options.cols = cols;

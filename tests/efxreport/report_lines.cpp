@@ -33,11 +33,3 @@ ProgramRun run_ferrowin(const Environment& environment) {
     return run_program_with_input(FERROWIN_PATH, environment, "1x");
 }
 
-Environment as_environment(const std::vector<std::string>& assignments) {
-    Environment environment;
-    for (const std::string& assignment : assignments) {
-        const auto equals = assignment.find('=');
-        environment.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
-    }
-    return environment;
-}

@@ -54,5 +54,3 @@ std::string expected_output(const std::string& deviceName, const Lines& report);
 // Runs ferrowin with keys on a pipe: "1" for the menu, a key for the final wait.
 ProgramRun run_ferrowin(const Environment& environment);
 
-// "NAME=value" assignments as an Environment.
-Environment as_environment(const std::vector<std::string>& assignments);

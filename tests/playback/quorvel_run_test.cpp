@@ -189,12 +189,7 @@ TEST(QuorvelRender, TheRenderedSoundIsTheToneOfTheFile) {
 ProgramRun run_with_fake(RunLayout& layout, const std::vector<std::string>& scenario,
                             std::vector<std::string>& calls) {
     fakeal::Sandbox box(scenario);
-    std::vector<std::pair<std::string, std::string>> env;
-    for (const std::string& assignment : box.environment()) {
-        auto eq = assignment.find('=');
-        env.emplace_back(assignment.substr(0, eq), assignment.substr(eq + 1));
-    }
-    ProgramRun r = layout.run(env);
+    ProgramRun r = layout.run(as_environment(box.environment()));
     calls.clear();
     for (const std::string& line : box.logLines()) calls.push_back(line.substr(0, line.find('(')));
     return r;

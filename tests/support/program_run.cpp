@@ -92,6 +92,15 @@ ProgramRun run_program_with_input(const std::string& path, const Environment& en
     return run;
 }
 
+Environment as_environment(const std::vector<std::string>& assignments) {
+    Environment environment;
+    for (const std::string& assignment : assignments) {
+        const auto equals = assignment.find('=');
+        environment.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
+    }
+    return environment;
+}
+
 std::vector<std::string> split_lines(const std::string& output) {
     std::vector<std::string> lines;
     std::size_t start = 0;

@@ -13,6 +13,9 @@ struct ProgramRun {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
+// "NAME=value" assignments as an Environment.
+Environment as_environment(const std::vector<std::string>& assignments);
+
 // Kills the program when it has not ended after timeoutSeconds. An empty
 // workingDirectory keeps the caller's.
 ProgramRun run_program_with_input(const std::string& path, const Environment& environment,
