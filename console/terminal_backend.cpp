@@ -77,9 +77,10 @@ bool passed_to_main_thread(int signal_number) {
     return true;
 }
 
-// Runs for SIGHUP (the terminal went away: the close event), SIGINT, SIGTERM
-// and SIGQUIT: the terminal is given back, SIGHUP runs the end routine, and
-// the default action of the signal ends the process.
+// Runs for SIGHUP (the terminal went away: the close event), SIGINT, SIGTERM,
+// SIGQUIT and SIGPIPE (output to a pipe whose reader has gone): the terminal
+// is given back, SIGHUP runs the end routine, and the default action of the
+// signal ends the process.
 void on_terminating_signal(int signal_number) {
     const int saved_errno = errno;
     if (passed_to_main_thread(signal_number)) {
@@ -218,7 +219,7 @@ public:
 
     int register_close_handler(void (*end_routine)()) override {
         closeRoutine = end_routine;
-        for (int signal_number : {SIGHUP, SIGINT, SIGTERM, SIGQUIT})
+        for (int signal_number : {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGPIPE})
             install_handler(signal_number, on_terminating_signal);
         install_handler(SIGTSTP, on_stop_signal);
         return 1;

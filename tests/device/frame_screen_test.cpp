@@ -184,6 +184,22 @@ TEST(FrameOnTerminal, SignalsLeaveTheTerminalAsItWas) {
     }
 }
 
+TEST(FrameOnTerminal, OutputPipeClosedLeavesTheTerminalAsItWas) {
+    // Keys from the terminal, output into a pipe whose reader stops early:
+    // the next print meets a closed pipe.
+    fakeal::Sandbox sandbox({"device = A"});
+    SessionOptions options;
+    options.argv = {"/bin/sh", "-c", std::string(FERROWIN_PATH) + " | head -c 5; echo; echo done"};
+    for (const auto& [name, value] : as_environment(sandbox.environment())) options.env[name] = value;
+    TerminalSession t(options);
+    ASSERT_TRUE(t.waitForText("Ferro")) << t.dump();
+    t.pumpFor(std::chrono::milliseconds(300));  // head has gone by now
+    t.send("1");
+    ASSERT_TRUE(t.waitForText("done")) << t.dump();
+    EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
+    EXPECT_EQ(t.terminalModeChanges(), "");
+}
+
 TEST(FrameOnTerminal, TerminalGoingAwayEndsTheProgram) {
     FakeRun run("ferrowin", {"device = A"});
     TerminalSession& t = run.t();
