@@ -46,11 +46,14 @@ void set_end_routine(void (*routine)()) {
 int open_console() {
     if (console.opened) return 0;
     ConsoleBackend& out = current_backend();
+    // The handler comes first, so that a signal while the terminal is being
+    // taken over still gives it back.
+    const int registered = out.register_close_handler(endRoutine);
     console.snapshot = out.attach();
     console.cursor = ScreenCursor{console.snapshot.width, console.snapshot.height,
                                   console.snapshot.cursor_x, console.snapshot.cursor_y};
     console.opened = true;
-    return out.register_close_handler(endRoutine);
+    return registered;
 }
 
 void close_console() {

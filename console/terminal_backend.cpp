@@ -141,12 +141,12 @@ class TerminalBackend final : public ConsoleBackend {
 public:
     ConsoleSnapshot attach() override {
         ConsoleSnapshot snapshot;
-        mainThreadId = static_cast<pid_t>(syscall(SYS_gettid));
         std::setlocale(LC_CTYPE, "");
         snapshot.utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
         utf8_ = snapshot.utf8;
         keys_are_terminal_ = isatty(STDIN_FILENO) != 0;
         input_ended_ = false;
+        late_report_expected_ = false;
         pending_.clear();
         snapshot.is_screen = isatty(STDOUT_FILENO) != 0;
 
@@ -218,6 +218,7 @@ public:
     }
 
     int register_close_handler(void (*end_routine)()) override {
+        mainThreadId = static_cast<pid_t>(syscall(SYS_gettid));
         closeRoutine = end_routine;
         for (int signal_number : {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGPIPE})
             install_handler(signal_number, on_terminating_signal);
@@ -252,6 +253,7 @@ public:
     KeyText read_key() override {
         KeyText key;
         if (pending_.empty()) fill_pending(0);
+        drop_late_cursor_report();
         if (pending_.empty()) return key;
         if (!keys_are_terminal_) {
             // Keys from a file or pipe: every byte is one key.
@@ -263,6 +265,8 @@ public:
         if (taken == 0) {
             // A sequence that is still arriving: give it a moment.
             fill_pending(kEscapeWaitMs);
+            drop_late_cursor_report();
+            if (pending_.empty()) return key;
             taken = decode_terminal_key(pending_, utf8_, false, key);
         }
         pending_.erase(0, taken);
@@ -287,6 +291,14 @@ private:
             input_ended_ = true;
     }
 
+    // An answer to the cursor request that came after open console stopped
+    // waiting is no key: it is taken out of the keys once it arrives.
+    void drop_late_cursor_report() {
+        int row = 0;
+        int column = 0;
+        if (late_report_expected_ && take_cursor_report(pending_, row, column)) late_report_expected_ = false;
+    }
+
     // Asks the terminal where the cursor is. Bytes that arrive around the
     // answer are keys typed ahead; they are kept for poll key.
     bool ask_cursor(int fd, int& row, int& column) {
@@ -306,8 +318,10 @@ private:
             received.append(buffer, static_cast<size_t>(got));
             found = take_cursor_report(received, row, column);
         }
-        if (fd == STDIN_FILENO)
+        if (fd == STDIN_FILENO) {
             pending_ += received;  // typed ahead: still keys
+            if (!found) late_report_expected_ = true;
+        }
         return found && row > 0 && column > 0;
     }
 
@@ -320,6 +334,7 @@ private:
     bool utf8_ = false;
     bool keys_are_terminal_ = false;
     bool input_ended_ = false;
+    bool late_report_expected_ = false;
 };
 
 }  // namespace

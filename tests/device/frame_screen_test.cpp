@@ -184,6 +184,47 @@ TEST(FrameOnTerminal, SignalsLeaveTheTerminalAsItWas) {
     }
 }
 
+// A terminal that does not answer the cursor request: open console waits a
+// moment, then starts on a fresh bottom row.
+struct SilentTerminalRun {
+    fakeal::Sandbox sandbox{{"device = A", "efx_extension = no"}};
+    std::unique_ptr<TerminalSession> terminal;
+    SilentTerminalRun() {
+        SessionOptions options;
+        options.argv = {FERROWIN_PATH};
+        for (const auto& [name, value] : as_environment(sandbox.environment())) options.env[name] = value;
+        options.answerQueries = false;
+        terminal = std::make_unique<TerminalSession>(options);
+    }
+};
+
+TEST(FrameOnTerminal, SignalWhileWaitingForTheTerminalLeavesItAsItWas) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        SilentTerminalRun run;
+        TerminalSession& t = *run.terminal;
+        ASSERT_TRUE(t.waitUntil([&] { return t.output().find("\x1b[6n") != std::string::npos; })) << t.dump();
+        t.kill(signal);
+        EXPECT_EQ(t.waitExit(), ExitStatus::killedBy(signal)) << t.dump();
+        EXPECT_EQ(t.terminalModeChanges(), "");
+    }
+}
+
+TEST(FrameOnTerminal, LateCursorAnswerIsNoKey) {
+    SilentTerminalRun run;
+    TerminalSession& t = *run.terminal;
+    ASSERT_TRUE(t.waitForText("1. A (DEFAULT)")) << t.dump();
+    EXPECT_EQ(t.row(21), "Select OpenAL device:");
+    EXPECT_EQ(t.row(22), "1. A (DEFAULT)");
+    EXPECT_EQ(t.cursor(), (Position{23, 0}));
+    t.send("\x1b[1;1R");  // the answer, long after it was asked for
+    t.pumpFor(std::chrono::milliseconds(300));
+    EXPECT_TRUE(t.exitStatus().running()) << "the late answer was taken as the menu key";
+    t.send("1x");
+    EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
+    EXPECT_TRUE(t.waitForText("Opened A Device")) << t.dump();
+}
+
 TEST(FrameOnTerminal, OutputPipeClosedLeavesTheTerminalAsItWas) {
     // Keys from the terminal, output into a pipe whose reader stops early:
     // the next print meets a closed pipe.

@@ -144,7 +144,7 @@ std::string termiosDifferences(const termios& before, const termios& after) {
 }
 
 TerminalSession::TerminalSession(SessionOptions options)
-    : rows_(options.rows), cols_(options.cols) {
+    : rows_(options.rows), cols_(options.cols), answerQueries_(options.answerQueries) {
     if (options.argv.empty()) throw std::invalid_argument("TerminalSession: empty argv");
     if (rows_ <= 0 || cols_ <= 0) throw std::invalid_argument("TerminalSession: bad terminal size");
 
@@ -286,6 +286,7 @@ bool TerminalSession::readAvailable() {
         if (n < 0 && errno == EINTR) continue;
         break;  // EAGAIN: nothing more now; EIO or 0: no slave side open
     }
+    if (!answerQueries_) replies_.clear();
     if (!replies_.empty()) {
         std::string answer;
         answer.swap(replies_);

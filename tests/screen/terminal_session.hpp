@@ -43,6 +43,7 @@ struct SessionOptions {
     int rows = 24;
     int cols = 80;
     std::string initialContent{};               // fed to the emulator before the program starts
+    bool answerQueries = true;                  // false: the terminal never answers (a slow or dumb one)
 };
 // The child's environment is the caller's, without COLUMNS and LINES, with
 // TERM=xterm-256color, LANG=C.UTF-8 and LC_ALL=C.UTF-8, then `env` applied.
@@ -157,6 +158,7 @@ private:
     VTermState* state_ = nullptr;
     std::string output_;
     std::string replies_;  // what the emulator answered, not yet written to the program
+    bool answerQueries_ = true;
 };
 
 }  // namespace screen
