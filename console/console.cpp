@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 #include "console/console_backend.hpp"
 #include "console/screen_model.hpp"
@@ -64,14 +65,13 @@ void close_console() {
 
 void print(const char* text) {
     if (!console.opened || text == nullptr || text[0] == 0) return;
-    const std::vector<Cell> cells = text_to_cells(text, console.snapshot.utf8, kMaxPrintCells);
     if (console.snapshot.is_screen) {
-        screen_print(console.cursor, cells, current_backend());
+        screen_print(console.cursor, text_to_cells(text, console.snapshot.utf8, kMaxPrintCells),
+                     current_backend());
         return;
     }
-    std::string bytes;
-    for (const Cell& cell : cells) bytes.append(cell.bytes, static_cast<size_t>(cell.length));
-    current_backend().write_stream(bytes);
+    // A file or pipe gets the text itself, its first 250 characters.
+    current_backend().write_stream(std::string_view(text).substr(0, kMaxPrintCells));
 }
 
 void print_line(const char* text) {

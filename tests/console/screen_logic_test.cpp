@@ -129,11 +129,14 @@ TEST(ConsoleServices, OutputThatIsNoScreenGetsPlainLines) {
     print("Select ");
     print_line("device:");
     print_line("");
-    print_line("tab\there");
+    print_line("tab\there \x1b[1m St\xC3\xA9r\xC3\xA9o");
+    print(std::string(300, 'x').c_str());
+    print_line("");
     print("Press any key to exit");
     close_console();
     use_console_backend(nullptr);
-    EXPECT_EQ(screen.stream, "Select device:\n\ntab\xE2\x90\x89here\nPress any key to exit");
+    EXPECT_EQ(screen.stream, "Select device:\n\ntab\there \x1b[1m St\xC3\xA9r\xC3\xA9o\n" + std::string(250, 'x') +
+                                 "\nPress any key to exit");
 }
 
 TEST(ConsoleServices, NothingHappensWhileClosed) {
