@@ -105,13 +105,12 @@ bool accept_format(WaveStream& stream) {
     return waveFormat != 0;
 }
 
-// The sample bytes to announce for a "data" chunk: its declared size read as
-// unsigned, but never more than the file holds from the body on, and never
-// beyond a signed 32-bit value. Streaming tools write 0xFFFFFFFF when they
-// did not know the length; the samples that are there still play.
-int32_t usable_data_size(const WaveStream& stream, int64_t body, uint32_t declared) {
-    int64_t held = std::max<int64_t>(0, stream.size() - body);
-    return static_cast<int32_t>(std::min({int64_t{declared}, held, kMaxPosition}));
+// The declared size of a "data" chunk, read as unsigned and kept a valid
+// signed 32-bit value. Streaming tools write 0xFFFFFFFF when they did not
+// know the length; read as a signed number that would upload nothing,
+// although the samples are all there.
+int32_t declared_data_size(uint32_t declared) {
+    return static_cast<int32_t>(std::min(int64_t{declared}, kMaxPosition));
 }
 
 int walk_chunks(WaveStream& stream) {
@@ -137,7 +136,7 @@ int walk_chunks(WaveStream& stream) {
             formatSeen = true;
         } else if (id == kDataId) {
             dataOffset = body;
-            waveBytesLeft = usable_data_size(stream, body, declared);
+            waveBytesLeft = declared_data_size(declared);
         }
 
         if (formatSeen && dataOffset != 0) {
@@ -175,10 +174,15 @@ int32_t ReadWaveIntoBuffer(ALuint buffer, int32_t frameCount) {
     // outgrows what the file can supply.
     requested = std::min<int64_t>(requested, waveBytesLeft);
     if (requested <= 0) return 0;
-    auto* block = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(requested)));
+    // Nor does it outgrow what the file still holds from here: a size that
+    // runs past the end of the file costs no memory. The upload goes ahead
+    // with the bytes actually read, none at all included.
+    const int64_t held = std::max<int64_t>(0, waveFile->size() - waveFile->tell());
+    const int64_t blockSize = std::max<int64_t>(1, std::min(requested, held));
+    auto* block = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(blockSize)));
     if (block == nullptr) return 0;
 
-    auto got = static_cast<int32_t>(waveFile->read(block, requested));
+    auto got = static_cast<int32_t>(waveFile->read(block, std::min(requested, held)));
     alBufferData(buffer, waveFormat, block, got, waveFrequency);
     int32_t result = 0;
     if (alGetError() == AL_NO_ERROR) {

@@ -24,7 +24,8 @@ int OpenWaveFile(const char* path);
 // The same walk over a stream that the caller supplies (tests, fuzzer).
 int OpenWaveStream(std::unique_ptr<WaveStream> stream);
 // Uploads frameCount frames (0: all that remain) into buffer with one
-// alBufferData call; returns the bytes handed over, 0 when none were.
+// alBufferData call; returns the bytes OpenAL accepted: 0 when none were
+// handed over or alGetError reported an error right after the call.
 int32_t ReadWaveIntoBuffer(ALuint buffer, int32_t frameCount);
 // Closes waveFile if one is open; the other fields keep their values.
 void CloseWaveFile();
