@@ -15,4 +15,4 @@ mkdir -p "$build/fuzz-seeds" "$build/fuzz-corpus"
 "$build/bin/make_fuzz_seeds" "$build/fuzz-seeds"
 cd "$build"
 "$build/bin/fuzz_wave_reader" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
-  -rss_limit_mb=2048 -print_final_stats=1 "$build/fuzz-corpus" "$build/fuzz-seeds"
+  -rss_limit_mb=2048 -malloc_limit_mb=64 -print_final_stats=1 "$build/fuzz-corpus" "$build/fuzz-seeds"
