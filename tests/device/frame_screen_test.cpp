@@ -28,7 +28,7 @@ struct FakeRun {
     std::unique_ptr<TerminalSession> terminal;
 
     FakeRun(const std::string& program, const std::vector<std::string>& scenario,
-            const std::string& initial = kPrompt, int rows = 24, int cols = 80) {
+            const std::string& initial = kPrompt, int rows = 24, int cols = 80, bool answering = true) {
         sandbox = std::make_unique<fakeal::Sandbox>(scenario);
         SessionOptions options;
         options.argv = {program == "quorvel" ? QUORVEL_PATH : FERROWIN_PATH};
@@ -36,6 +36,7 @@ struct FakeRun {
         options.initialContent = initial;
         options.rows = rows;
         options.cols = cols;
+        options.answerQueries = answering;
         terminal = std::make_unique<TerminalSession>(options);
     }
     TerminalSession& t() { return *terminal; }
@@ -186,16 +187,8 @@ TEST(FrameOnTerminal, SignalsLeaveTheTerminalAsItWas) {
 
 // A terminal that does not answer the cursor request: open console waits a
 // moment, then starts on a fresh bottom row.
-struct SilentTerminalRun {
-    fakeal::Sandbox sandbox{{"device = A", "efx_extension = no"}};
-    std::unique_ptr<TerminalSession> terminal;
-    SilentTerminalRun() {
-        SessionOptions options;
-        options.argv = {FERROWIN_PATH};
-        for (const auto& [name, value] : as_environment(sandbox.environment())) options.env[name] = value;
-        options.answerQueries = false;
-        terminal = std::make_unique<TerminalSession>(options);
-    }
+struct SilentTerminalRun : FakeRun {
+    SilentTerminalRun() : FakeRun("ferrowin", {"device = A", "efx_extension = no"}, "", 24, 80, false) {}
 };
 
 TEST(FrameOnTerminal, SignalWhileWaitingForTheTerminalLeavesItAsItWas) {
