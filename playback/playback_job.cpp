@@ -5,6 +5,8 @@
 #include <string>
 
 #include "console/console.hpp"
+#include "playback/dot_schedule.hpp"
+#include "playback/monotonic_clock.hpp"
 #include "playback/wave_reader.hpp"
 
 const char* waveFileName = nullptr;
@@ -21,6 +23,8 @@ ALint sourceState = 0;
 
 std::string text_or_empty(const char* text) { return text ? text : ""; }
 
+void print_load_failure() { print_line(("-ERR: Failed to load " + text_or_empty(waveFileName)).c_str()); }
+
 }  // namespace
 
 void set_playback_constants() { waveFileName = "Footsteps.wav"; }
@@ -29,20 +33,25 @@ void playback_job() {
     alGenBuffers(1, &buffer);
     int opened = OpenWaveFile((kMediaDirectory + text_or_empty(waveFileName)).c_str());
     if (!opened) {
-        print_line(("-ERR: Failed to load " + text_or_empty(waveFileName)).c_str());
+        print_load_failure();
         return;
     }
-    // Whether data reached the buffer does not change what follows: an
-    // empty buffer simply stops playing at once.
+    // A data chunk without samples is no failure: its empty buffer simply
+    // stops playing at once. Data that could not be handed over is.
     ReadWaveIntoBuffer(buffer, 0);
     CloseWaveFile();
+    if (waveUploadFailed) {
+        print_load_failure();
+        return;
+    }
 
     alGenSources(1, &source);
     alSourcei(source, AL_BUFFER, static_cast<ALint>(buffer));
     alSourcePlay(source);
+    DotSchedule dots(monotonic_milliseconds(), kDotIntervalMs);
     print("Playing Source ");
     do {
-        delay(kDotIntervalMs);
+        delay(dots.wait_for_next(monotonic_milliseconds()));
         print(".");
         alGetSourcei(source, AL_SOURCE_STATE, &sourceState);
     } while (sourceState == AL_PLAYING);
