@@ -5,7 +5,6 @@
 #include <string>
 
 #include "console/console.hpp"
-#include "playback/dot_schedule.hpp"
 #include "playback/monotonic_clock.hpp"
 #include "playback/wave_reader.hpp"
 
@@ -22,6 +21,16 @@ ALuint source = 0;
 ALint sourceState = 0;
 
 std::string text_or_empty(const char* text) { return text ? text : ""; }
+
+// Milliseconds until the dot-th dot is due, dot intervals after the play
+// started; 0 when it is due already. A late wake-up or a slow state query
+// delays one dot, and the next keeps to the clock again, so the dots do not
+// fall behind the sound.
+uint32_t wait_for_dot(uint64_t playStarted, uint64_t dot) {
+    const uint64_t due = playStarted + dot * kDotIntervalMs;
+    const uint64_t now = monotonic_milliseconds();
+    return due > now ? static_cast<uint32_t>(due - now) : 0;
+}
 
 void print_load_failure() { print_line(("-ERR: Failed to load " + text_or_empty(waveFileName)).c_str()); }
 
@@ -48,10 +57,11 @@ void playback_job() {
     alGenSources(1, &source);
     alSourcei(source, AL_BUFFER, static_cast<ALint>(buffer));
     alSourcePlay(source);
-    DotSchedule dots(monotonic_milliseconds(), kDotIntervalMs);
+    const uint64_t playStarted = monotonic_milliseconds();
     print("Playing Source ");
+    uint64_t dot = 0;
     do {
-        delay(dots.wait_for_next(monotonic_milliseconds()));
+        delay(wait_for_dot(playStarted, ++dot));
         print(".");
         alGetSourcei(source, AL_SOURCE_STATE, &sourceState);
     } while (sourceState == AL_PLAYING);
