@@ -202,8 +202,9 @@ int32_t ReadWaveIntoBuffer(ALuint buffer, int32_t frameCount) {
 
     const int64_t got = waveFile->read(block, std::min(requested, held));
     // OpenAL takes whole sample frames only. A read that ends inside a frame
-    // (a file cut short, a piece capped below 2 GiB) hands over the frames
-    // before it; the partial frame is dropped, as the file cannot finish it.
+    // (a file cut short, a data size capped below 2 GiB) hands over the
+    // frames before it. The partial frame is counted off waveBytesLeft with
+    // them and dropped, so no later piece starts inside a frame.
     const int64_t partial = waveFrameSize > 0 ? got % waveFrameSize : 0;
     const auto whole = static_cast<int32_t>(got - partial);
     alBufferData(buffer, waveFormat, block, whole, waveFrequency);
