@@ -3,7 +3,9 @@
 // and a queue of keys, so the screen logic can be checked without a terminal.
 
 #include <deque>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/console_backend.hpp"
@@ -30,6 +32,17 @@ public:
         key.chars[0] = keys.front();
         keys.pop_front();
         return key;
+    }
+    bool keys_ended() override { return keys_end && keys.empty(); }
+    bool refresh(ConsoleSnapshot& snapshot) override {
+        if (!resized) return false;
+        width_ = snapshot.width = resized->first;
+        height_ = snapshot.height = resized->second;
+        rows_.assign(static_cast<size_t>(height_), std::vector<std::string>(static_cast<size_t>(width_), " "));
+        snapshot.cursor_x = visible_x;
+        snapshot.cursor_y = visible_y;
+        resized.reset();
+        return true;
     }
 
     void scroll_up() override {
@@ -68,6 +81,8 @@ public:
     int writes_outside = 0;
     std::string stream;
     std::deque<char> keys;
+    bool keys_end = false;                       // the keys' input ends after the keys
+    std::optional<std::pair<int, int>> resized;  // width and height the screen takes before the next output
 
 private:
     int width_;

@@ -154,6 +154,35 @@ TEST(ConsoleServices, NothingHappensWhileClosed) {
     EXPECT_EQ(screen.commits, 0);
 }
 
+TEST(ConsoleServices, EndOfTheKeysIsAKeyWithoutACharacter) {
+    MemoryScreen screen(80, 24, 0, 0);
+    screen.keys = {'1'};
+    screen.keys_end = true;
+    use_console_backend(&screen);
+    open_console();
+    EXPECT_EQ(poll_key().first(), '1');
+    EXPECT_EQ(poll_key().first(), 255);
+    EXPECT_EQ(poll_key().first(), 255);
+    close_console();
+    use_console_backend(nullptr);
+}
+
+TEST(ConsoleServices, ScreenChangedUnderTheProgramIsMeasuredAgain) {
+    MemoryScreen screen(80, 24, 0, 0);
+    use_console_backend(&screen);
+    open_console();
+    print("abc");
+    screen.resized = {{20, 5}};
+    screen.visible_x = 0;  // where the terminal has the cursor now
+    screen.visible_y = 4;
+    print(k20.c_str());
+    close_console();
+    use_console_backend(nullptr);
+    EXPECT_EQ(screen.row(3), k20);
+    EXPECT_EQ(screen.visible_x, 0);
+    EXPECT_EQ(screen.visible_y, 4);
+}
+
 }  // namespace
 
 namespace {

@@ -204,18 +204,104 @@ TEST(FrameOnTerminal, SignalWhileWaitingForTheTerminalLeavesItAsItWas) {
 }
 
 TEST(FrameOnTerminal, LateCursorAnswerIsNoKey) {
-    SilentTerminalRun run;
-    TerminalSession& t = *run.terminal;
+    const std::vector<std::string> deliveries[] = {{"\x1b[1;1R"}, {"\x1b[1", ";1R"}};
+    for (const auto& pieces : deliveries) {
+        SCOPED_TRACE(pieces.size());
+        SilentTerminalRun run;
+        TerminalSession& t = *run.terminal;
+        ASSERT_TRUE(t.waitUntilSettled([&] { return t.cursor() == Position{23, 0}; })) << t.dump();
+        EXPECT_EQ(t.row(21), "Select OpenAL device:");
+        EXPECT_EQ(t.row(22), "1. A (DEFAULT)");
+        for (const std::string& piece : pieces) {  // the answer, long after it was asked for
+            t.send(piece);
+            t.pumpFor(std::chrono::milliseconds(300));
+        }
+        EXPECT_TRUE(t.exitStatus().running()) << "the late answer was taken as the menu key";
+        t.send("1x");
+        EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
+        EXPECT_TRUE(t.shows("Opened A Device")) << t.dump();
+    }
+}
+
+// A shell runs the program with its keys on a pipe and reads a line after
+// it: what the program left in the terminal's input, the shell gets.
+SessionOptions shell_after(const std::string& program_line, const fakeal::Sandbox& sandbox) {
+    SessionOptions options;
+    options.argv = {"/bin/sh", "-c", program_line + "; echo; echo ended; read -r line; echo \"[$line]\""};
+    for (const auto& [name, value] : as_environment(sandbox.environment())) options.env[name] = value;
+    options.answerQueries = false;
+    return options;
+}
+
+TEST(FrameOnTerminal, LateCursorAnswerDoesNotReachTheShell) {
+    fakeal::Sandbox sandbox({"device = A", "efx_extension = no"});
+    TerminalSession t(shell_after("printf 1x | " + std::string(FERROWIN_PATH), sandbox));
     ASSERT_TRUE(t.waitForText("1. A (DEFAULT)")) << t.dump();
-    EXPECT_EQ(t.row(21), "Select OpenAL device:");
-    EXPECT_EQ(t.row(22), "1. A (DEFAULT)");
-    EXPECT_EQ(t.cursor(), (Position{23, 0}));
-    t.send("\x1b[1;1R");  // the answer, long after it was asked for
-    t.pumpFor(std::chrono::milliseconds(300));
-    EXPECT_TRUE(t.exitStatus().running()) << "the late answer was taken as the menu key";
-    t.send("1x");
+    t.send("\x1b[1;1R");  // after the program stopped waiting for it
+    ASSERT_TRUE(t.waitForSettledText("ended")) << t.dump();
+    t.send("ok\r");
     EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
-    EXPECT_TRUE(t.waitForText("Opened A Device")) << t.dump();
+    EXPECT_TRUE(t.shows("[ok]")) << t.dump();
+}
+
+TEST(FrameOnTerminal, DumbTerminalIsWrittenLikeAFile) {
+    for (const char* term : {static_cast<const char*>("dumb"), static_cast<const char*>(nullptr)}) {
+        SCOPED_TRACE(term ? term : "no TERM");
+        fakeal::Sandbox sandbox({"device = A", "efx_extension = no"});
+        SessionOptions options{.argv = {FERROWIN_PATH}, .initialContent = kPrompt};
+        for (const auto& [name, value] : as_environment(sandbox.environment())) options.env[name] = value;
+        if (term) options.env["TERM"] = term;
+        else options.unsetEnv = {"TERM"};
+        TerminalSession t(options);
+        ASSERT_TRUE(t.waitForSettledText("1. A (DEFAULT)")) << t.dump();
+        t.send("1x");
+        EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
+        EXPECT_EQ(t.output(), "Ferrowin Application\r\n\r\nSelect OpenAL device:\r\n1. A (DEFAULT)\r\n\r\n"
+                              "Opened A Device\r\n-ERR: EFX not supported\r\n\r\nPress any key to exit");
+        EXPECT_EQ(t.terminalModeChanges(), "");
+    }
+}
+
+// The screen changes under the program while it waits at the menu; what it
+// prints next lands below what is on the screen, and the cursor stays in step.
+TEST(FrameOnTerminal, OutputFollowsTheScreenAfterAStopOrAResize) {
+    std::string initial;
+    for (int i = 1; i <= 16; ++i) initial += "old " + std::to_string(i) + "\r\n";
+    const struct {
+        const char* name;
+        void (*change)(TerminalSession&);
+        const char* kept;  // on the screen before the program goes on, and after
+        int rows;
+    } cases[] = {
+        {"stopped, the shell writes, resumed", [](TerminalSession& t) { t.send("\x1a"); }, "shell line", 24},
+        {"shrunk", [](TerminalSession& t) { t.resize(12, 40); }, "1. A (DEFAULT)", 12},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakeal::Sandbox sandbox({"device = A", "efx_extension = no"});
+        SessionOptions options{.argv = {"/bin/sh", "-c", "set -m; " + std::string(FERROWIN_PATH) +
+                                                             "; echo; echo shell line; fg >/dev/null"},
+                               .initialContent = initial};
+        for (const auto& [name, value] : as_environment(sandbox.environment())) options.env[name] = value;
+        TerminalSession t(options);
+        ASSERT_TRUE(t.waitForSettledText("1. A (DEFAULT)")) << t.dump();
+        c.change(t);
+        // Keys only once the program has the terminal raw again.
+        ASSERT_TRUE(t.waitUntilSettled([&] { return t.shows(c.kept) && !(t.termiosNow()->c_lflag & ECHO); }))
+            << t.dump();
+        t.send("1");
+        ASSERT_TRUE(t.waitForSettledText("Press any key to exit")) << t.dump();
+        const int bottom = t.cursor().row;
+        EXPECT_EQ(t.cursor(), (Position{bottom, 21})) << t.dump();
+        ASSERT_GE(bottom, 5) << t.dump();
+        EXPECT_EQ(t.row(bottom - 4), "") << t.dump();
+        EXPECT_EQ(t.row(bottom - 3), "Opened A Device") << t.dump();
+        EXPECT_EQ(t.row(bottom - 2), "-ERR: EFX not supported") << t.dump();
+        EXPECT_EQ(t.row(bottom), "Press any key to exit") << t.dump();
+        EXPECT_TRUE(t.shows(c.kept)) << t.dump();
+        EXPECT_EQ(t.rows(), c.rows);
+        t.send("x");
+    }
 }
 
 TEST(FrameOnTerminal, OutputPipeClosedLeavesTheTerminalAsItWas) {
