@@ -227,7 +227,7 @@ TEST(FrameOnTerminal, LateCursorAnswerIsNoKey) {
 // it: what the program left in the terminal's input, the shell gets.
 SessionOptions shell_after(const std::string& program_line, const fakeal::Sandbox& sandbox) {
     SessionOptions options;
-    options.argv = {"/bin/sh", "-c", program_line + "; echo; echo ended; read -r line; echo \"[$line]\""};
+    options.argv = {"/bin/sh", "-c", program_line + "; echo; echo ended; read -r line; echo \"[$line]\" | tr '\\033' E"};
     for (const auto& [name, value] : as_environment(sandbox.environment())) options.env[name] = value;
     options.answerQueries = false;
     return options;
