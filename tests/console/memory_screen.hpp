@@ -3,9 +3,7 @@
 // and a queue of keys, so the screen logic can be checked without a terminal.
 
 #include <deque>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "console/console_backend.hpp"
@@ -34,16 +32,6 @@ public:
         return key;
     }
     bool keys_ended() override { return keys_end && keys.empty(); }
-    bool refresh(ConsoleSnapshot& snapshot) override {
-        if (!resized) return false;
-        width_ = snapshot.width = resized->first;
-        height_ = snapshot.height = resized->second;
-        rows_.assign(static_cast<size_t>(height_), std::vector<std::string>(static_cast<size_t>(width_), " "));
-        snapshot.cursor_x = visible_x;
-        snapshot.cursor_y = visible_y;
-        resized.reset();
-        return true;
-    }
 
     void scroll_up() override {
         rows_.erase(rows_.begin());
@@ -81,8 +69,7 @@ public:
     int writes_outside = 0;
     std::string stream;
     std::deque<char> keys;
-    bool keys_end = false;                       // the keys' input ends after the keys
-    std::optional<std::pair<int, int>> resized;  // width and height the screen takes before the next output
+    bool keys_end = false;  // the keys' input ends after the keys
 
 private:
     int width_;

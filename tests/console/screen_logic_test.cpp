@@ -167,22 +167,6 @@ TEST(ConsoleServices, EndOfTheKeysIsAKeyWithoutACharacter) {
     use_console_backend(nullptr);
 }
 
-TEST(ConsoleServices, ScreenChangedUnderTheProgramIsMeasuredAgain) {
-    MemoryScreen screen(80, 24, 0, 0);
-    use_console_backend(&screen);
-    open_console();
-    print("abc");
-    screen.resized = {{20, 5}};
-    screen.visible_x = 0;  // where the terminal has the cursor now
-    screen.visible_y = 4;
-    print(k20.c_str());
-    close_console();
-    use_console_backend(nullptr);
-    EXPECT_EQ(screen.row(3), k20);
-    EXPECT_EQ(screen.visible_x, 0);
-    EXPECT_EQ(screen.visible_y, 4);
-}
-
 }  // namespace
 
 namespace {
