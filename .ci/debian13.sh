@@ -24,7 +24,7 @@ work=$cache/debian13-run            # this run's copy
 archives=$cache/debian13-archives   # packages downloaded in the copies
 keptWave=$cache/debian13-quorvel-output.wav
 
-step() { printf '==> Debian 13: %s\n' "$*"; }
+step() { printf '==> Debian 13 (%d s): %s\n' "$SECONDS" "$*"; }
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "$0: must run as root (debootstrap, chroot and bind mounts)" >&2
@@ -77,10 +77,32 @@ remove_root() {
   rm -rf --one-file-system "$1"
 }
 
+# The long steps run as a session of their own in the background, so that a
+# signal to this script is handled at once and ends all of the step.
+child=""
+in_background() {
+  setsid --wait "$@" &
+  child=$!
+  wait "$child"
+  child=""
+}
+
+stop_child() {
+  [ -n "$child" ] || return 0
+  kill -TERM -- "-$child" 2>/dev/null || return 0
+  sleep 2
+  kill -KILL -- "-$child" 2>/dev/null || true
+  wait "$child" 2>/dev/null || true
+}
+
 cleanup() {
+  local status=$?
   trap - EXIT INT TERM
+  [ "$status" -eq 0 ] || step "failed or interrupted (exit status $status); cleaning up"
+  stop_child
   remove_root "$work" || true
   remove_root "$pristine.new" || true
+  exit "$status"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
@@ -91,8 +113,6 @@ mkdir -p "$cache" "$archives/partial"
 exec 9>"$cache/lock"
 flock 9
 
-# Long steps run in the background so that a signal is handled at once.
-in_background() { "$@" & wait $!; }
 
 if [ -z "$(find "$pristine.ready" -mtime -30 2>/dev/null)" ]; then
   if ! command -v debootstrap >/dev/null; then
@@ -114,6 +134,8 @@ step "a fresh copy of the minimal root"
 remove_root "$work"
 cp -a "$pristine" "$work"
 cp --remove-destination /etc/resolv.conf "$work/etc/resolv.conf"
+# The copy is thrown away after the run: dpkg need not sync every file.
+echo force-unsafe-io > "$work/etc/dpkg/dpkg.cfg.d/quorvel-ci-unsafe-io"
 for dir in proc sys dev dev/pts; do
   mount --bind "/$dir" "$work/$dir"
 done
@@ -139,7 +161,7 @@ step "tools/test.sh"
 in_root 'tools/test.sh'
 
 step "tools/run.sh, with the keys 1 and x on standard input"
-in_root 'printf 1x | tools/run.sh'
+in_root 'printf 1x | tools/run.sh && echo'
 wave=$work/root/quorvel/build/default/quorvel-output.wav
 # Sound: some byte after the first KiB (far past the header) is not zero.
 if [ -z "$(tail -c +1025 "$wave" | tr -d '\0' | head -c 1)" ]; then
