@@ -81,7 +81,7 @@ remove_root() {
 # signal to this script is handled at once and ends all of the step.
 child=""
 in_background() {
-  setsid --wait "$@" &
+  setsid --wait "$@" 9>&- &
   child=$!
   wait "$child"
   child=""
@@ -113,7 +113,6 @@ mkdir -p "$cache" "$archives/partial"
 exec 9>"$cache/lock"
 flock 9
 
-
 if [ -z "$(find "$pristine.ready" -mtime -30 2>/dev/null)" ]; then
   if ! command -v debootstrap >/dev/null; then
     step "installing debootstrap"
@@ -136,6 +135,9 @@ cp -a "$pristine" "$work"
 cp --remove-destination /etc/resolv.conf "$work/etc/resolv.conf"
 # The copy is thrown away after the run: dpkg need not sync every file.
 echo force-unsafe-io > "$work/etc/dpkg/dpkg.cfg.d/quorvel-ci-unsafe-io"
+# Nor may a package start a service in it.
+printf '#!/bin/sh\nexit 101\n' > "$work/usr/sbin/policy-rc.d"
+chmod +x "$work/usr/sbin/policy-rc.d"
 for dir in proc sys dev dev/pts; do
   mount --bind "/$dir" "$work/$dir"
 done
@@ -149,8 +151,8 @@ fi
 mkdir "$work/root/quorvel"
 git -C "$repo" archive HEAD | tar -x -C "$work/root/quorvel"
 
-# Runs a command line in the checkout inside the root, with the environment
-# a root login there would have.
+# Runs a command line in the checkout inside the root, as root, with nothing
+# of this script's environment but HOME and PATH (no TERM, no locale).
 in_root() {
   in_background chroot "$work" /usr/bin/env -i HOME=/root \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
