@@ -1,29 +1,79 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need (Debian 12 / Ubuntu), then
-# configures and builds the given CMake preset (default: "default").
+# Installs what the build and the tests need (Debian 12 and 13, Ubuntu 22.04
+# and 24.04), then configures and builds the given CMake preset (default:
+# "default"). Every step is announced; apt-get and the build show their own
+# progress, and their errors stay on the terminal.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
 
+step() { printf '==> %s\n' "$*"; }
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+# True when the package manager offers a version of the package to install.
+offered() {
+  local candidate
+  candidate=$(LC_ALL=C apt-cache policy "$1" 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+  [ -n "$candidate" ] && [ "$candidate" != "(none)" ]
+}
+
+lists_updated=""
+update_lists() {
+  [ -z "$lists_updated" ] || return 0
+  step "Updating the package lists (apt-get update)"
+  $sudo apt-get update
+  lists_updated=1
+}
+
+# install_packages SPEC...: installs every SPEC not yet installed. A SPEC is a
+# package name, or alternatives "a|b" for a package named differently between
+# releases: any one installed satisfies it, otherwise the first one that the
+# package manager offers is installed.
+install_packages() {
+  local spec name chosen alternatives wanted=() unmet=()
+  for spec in "$@"; do
+    IFS='|' read -ra alternatives <<<"$spec"
+    chosen=""
+    for name in "${alternatives[@]}"; do
+      if installed "$name"; then chosen=$name; break; fi
+    done
+    [ -n "$chosen" ] || unmet+=("$spec")
+  done
+  [ ${#unmet[@]} -gt 0 ] || return 0
+  update_lists
+  for spec in "${unmet[@]}"; do
+    IFS='|' read -ra alternatives <<<"$spec"
+    chosen=""
+    for name in "${alternatives[@]}"; do
+      if offered "$name"; then chosen=$name; break; fi
+    done
+    if [ -z "$chosen" ]; then
+      echo "setup: the package manager offers none of: ${spec//|/, }" >&2
+      return 1
+    fi
+    wanted+=("$chosen")
+  done
+  step "Installing ${wanted[*]}"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y "${wanted[@]}"
+}
+
 packages=(
   cmake g++ make pkg-config          # the build
   libopenal-dev                      # OpenAL (OpenAL Soft) headers and library
-  libgtest-dev libgmock-dev          # unit tests
+  libgtest-dev                       # unit and program tests
   libvterm-dev                       # terminal emulator behind the screen tests
-  openal-info                        # independent cross-check of the EFX report
+  'openal-info|openal-tools'         # OpenAL Soft's info tool: what the tests expect of it
   clang libclang-rt-dev              # the WAV reader's fuzzer (libFuzzer)
-  sox                                # checks the audio rendered to a file
 )
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+install_packages "${packages[@]}"
 
-cmake --preset "$preset" >/dev/null
+step "Configuring the build (cmake --preset $preset)"
+cmake --preset "$preset"
+step "Building (preset $preset)"
 cmake --build --preset "$preset" -j"$(nproc)"

@@ -561,16 +561,18 @@ void deleteNames(State& st, const char* fn, ALsizei n, const ALuint* names, Map&
 // The EFX functions are not exported: like the real library's users, the
 // programs must reach them through alGetProcAddress.
 namespace {
-void fakeGenEffects(ALsizei n, ALuint* effects);
-void fakeDeleteEffects(ALsizei n, const ALuint* effects);
-void fakeGenFilters(ALsizei n, ALuint* filters);
-void fakeDeleteFilters(ALsizei n, const ALuint* filters);
-void fakeGenAuxiliaryEffectSlots(ALsizei n, ALuint* slots);
-void fakeDeleteAuxiliaryEffectSlots(ALsizei n, const ALuint* slots);
-void fakeEffecti(ALuint effect, ALenum param, ALint value);
-void fakeFilteri(ALuint filter, ALenum param, ALint value);
+void fakeGenEffects(ALsizei n, ALuint* effects) noexcept;
+void fakeDeleteEffects(ALsizei n, const ALuint* effects) noexcept;
+void fakeGenFilters(ALsizei n, ALuint* filters) noexcept;
+void fakeDeleteFilters(ALsizei n, const ALuint* filters) noexcept;
+void fakeGenAuxiliaryEffectSlots(ALsizei n, ALuint* slots) noexcept;
+void fakeDeleteAuxiliaryEffectSlots(ALsizei n, const ALuint* slots) noexcept;
+void fakeEffecti(ALuint effect, ALenum param, ALint value) noexcept;
+void fakeFilteri(ALuint filter, ALenum param, ALint value) noexcept;
 
-// The assignments check each stand-in against the published EFX type.
+// The assignments check each stand-in against the EFX type the installed
+// efx.h publishes. Newer OpenAL Soft headers declare those pointer types
+// noexcept and older ones do not; a noexcept function converts to either.
 const LPALGENEFFECTS kGenEffects = fakeGenEffects;
 const LPALDELETEEFFECTS kDeleteEffects = fakeDeleteEffects;
 const LPALGENFILTERS kGenFilters = fakeGenFilters;
@@ -1071,7 +1073,7 @@ void fakeal_reload(void)
 
 namespace {
 
-void fakeGenEffects(ALsizei n, ALuint* effects)
+void fakeGenEffects(ALsizei n, ALuint* effects) noexcept
 {
     std::lock_guard lock(stateMutex());
     State& st = state();
@@ -1080,14 +1082,14 @@ void fakeGenEffects(ALsizei n, ALuint* effects)
              [&](ALuint name) { st.effects[name] = AL_EFFECT_NULL; });
 }
 
-void fakeDeleteEffects(ALsizei n, const ALuint* effects)
+void fakeDeleteEffects(ALsizei n, const ALuint* effects) noexcept
 {
     std::lock_guard lock(stateMutex());
     State& st = state();
     deleteNames(st, "alDeleteEffects", n, effects, st.effects, true, [](ALuint) { return false; });
 }
 
-void fakeGenFilters(ALsizei n, ALuint* filters)
+void fakeGenFilters(ALsizei n, ALuint* filters) noexcept
 {
     std::lock_guard lock(stateMutex());
     State& st = state();
@@ -1096,14 +1098,14 @@ void fakeGenFilters(ALsizei n, ALuint* filters)
              [&](ALuint name) { st.filters[name] = AL_FILTER_NULL; });
 }
 
-void fakeDeleteFilters(ALsizei n, const ALuint* filters)
+void fakeDeleteFilters(ALsizei n, const ALuint* filters) noexcept
 {
     std::lock_guard lock(stateMutex());
     State& st = state();
     deleteNames(st, "alDeleteFilters", n, filters, st.filters, true, [](ALuint) { return false; });
 }
 
-void fakeGenAuxiliaryEffectSlots(ALsizei n, ALuint* slots)
+void fakeGenAuxiliaryEffectSlots(ALsizei n, ALuint* slots) noexcept
 {
     std::lock_guard lock(stateMutex());
     State& st = state();
@@ -1114,7 +1116,7 @@ void fakeGenAuxiliaryEffectSlots(ALsizei n, ALuint* slots)
              [&](ALuint name) { st.slots.insert(name); });
 }
 
-void fakeDeleteAuxiliaryEffectSlots(ALsizei n, const ALuint* slots)
+void fakeDeleteAuxiliaryEffectSlots(ALsizei n, const ALuint* slots) noexcept
 {
     std::lock_guard lock(stateMutex());
     State& st = state();
@@ -1141,14 +1143,14 @@ void setType(const char* fn, std::map<ALuint, ALint>& objects, const std::set<lo
     finish(st, fn, line);
 }
 
-void fakeEffecti(ALuint effect, ALenum param, ALint value)
+void fakeEffecti(ALuint effect, ALenum param, ALint value) noexcept
 {
     std::lock_guard lock(stateMutex());
     State& st = state();
     setType("alEffecti", st.effects, st.sc.refuseEffect, knownEffectType, effect, param, value);
 }
 
-void fakeFilteri(ALuint filter, ALenum param, ALint value)
+void fakeFilteri(ALuint filter, ALenum param, ALint value) noexcept
 {
     std::lock_guard lock(stateMutex());
     State& st = state();
