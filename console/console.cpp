@@ -1,7 +1,5 @@
 #include "console/console.hpp"
 
-#include <cerrno>
-#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -52,7 +50,8 @@ int open_console() {
     const int registered = out.register_close_handler(endRoutine);
     console.snapshot = out.attach();
     console.cursor = ScreenCursor{console.snapshot.width, console.snapshot.height,
-                                  console.snapshot.cursor_x, console.snapshot.cursor_y};
+                                  console.snapshot.cursor_x, console.snapshot.cursor_y,
+                                  console.snapshot.window_width};
     console.opened = true;
     return registered;
 }
@@ -83,11 +82,4 @@ void print_line(const char* text) {
 KeyText poll_key() {
     if (!console.opened) return KeyText{};
     return current_backend().read_key();
-}
-
-void delay(uint32_t milliseconds) {
-    timespec left{static_cast<time_t>(milliseconds / 1000),
-                  static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-    }
 }
