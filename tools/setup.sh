@@ -14,6 +14,13 @@ packages=(
   clang libclang-rt-dev              # the WAV reader's fuzzer (libFuzzer)
   sox                                # checks the audio rendered to a file
 )
+# Only for the Windows cross build (tools/setup.sh windows) and its tests.
+windows_packages=(
+  g++-mingw-w64-x86-64-posix         # cross compilers for 64-bit Windows (x86_64-w64-mingw32-g++-posix)
+  gcc-mingw-w64-x86-64-posix         #   and its C compiler, for OpenAL Soft
+  wine wine64                        # runs the Windows programs and their tests here
+)
+[ "$preset" != windows ] || packages+=("${windows_packages[@]}")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
