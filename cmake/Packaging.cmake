@@ -24,3 +24,15 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 include(CPack)
+
+# The bundle unpacked into a fresh folder and both programs run from it
+# (under wine for Windows): tools/check_bundle.sh.
+if(BUILD_TESTING)
+  if(WIN32)
+    set(bundle_platform windows)
+  else()
+    set(bundle_platform linux)
+  endif()
+  add_test(NAME release_bundle COMMAND ${CMAKE_SOURCE_DIR}/tools/check_bundle.sh ${bundle_platform} ${CMAKE_BINARY_DIR})
+  set_tests_properties(release_bundle PROPERTIES LABELS bundle TIMEOUT 300)
+endif()

@@ -1,32 +1,50 @@
 #!/usr/bin/env bash
-# Packs the Windows bundle of a windows build tree, unpacks it into a fresh
-# folder and runs both programs from its bin/ under wine, on a pseudo-
-# terminal, with the bundled OpenAL32.dll:
-#   tools/check_windows_bundle.sh [BUILD_DIR]     (default build/windows)
+# Packs the release bundle of a build tree, unpacks it into a fresh folder
+# and runs both programs from its bin/ on a pseudo-terminal:
+#   tools/check_bundle.sh windows [BUILD_DIR]   (default build/windows) the zip, under wine
+#   tools/check_bundle.sh linux [BUILD_DIR]     (default build/default) the tar.gz
 # quorvel plays the footsteps through OpenAL Soft's wave writer into a WAV
-# file, which must hold sound; ferrowin must print its report. Both must
-# end with "Press any key to exit" and exit code 0.
+# file, which must hold them; ferrowin must print its report. Both must end
+# with "Press any key to exit" and exit code 0. On Windows the bundled
+# OpenAL32.dll is the OpenAL; on Linux the system's.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="$(cd "${1:-$root/build/windows}" && pwd)"
+platform="${1:?usage: $0 windows|linux [BUILD_DIR]}"
+case "$platform" in
+  windows) build="${2:-$root/build/windows}" generator=ZIP name=quorvel-ferrowin-windows-x64 ext=zip ;;
+  linux) build="${2:-$root/build/default}" generator=TGZ name=quorvel-ferrowin-linux-$(uname -m) ext=tar.gz ;;
+  *) echo "usage: $0 windows|linux [BUILD_DIR]" >&2; exit 2 ;;
+esac
+build="$(cd "$build" && pwd)"
 
-(cd "$build" && cpack -G ZIP >/dev/null)
-zip="$build/package/quorvel-ferrowin-windows-x64.zip"
-work="$(mktemp -d "${TMPDIR:-/tmp}/windows-bundle.XXXXXX")"
+(cd "$build" && cpack -G "$generator" >/dev/null)
+archive="$build/package/$name.$ext"
+work="$(mktemp -d "${TMPDIR:-/tmp}/bundle-check.XXXXXX")"
 trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
-(cd "$work" && cmake -E tar xf "$zip")
-bundle="$work/quorvel-ferrowin-windows-x64"
-for file in bin/quorvel.exe bin/ferrowin.exe bin/OpenAL32.dll Media/Footsteps.wav README.txt; do
+(cd "$work" && cmake -E tar xf "$archive")
+bundle="$work/$name"
+if [ "$platform" = windows ]; then
+  files=(bin/quorvel.exe bin/ferrowin.exe bin/OpenAL32.dll)
+else
+  files=(bin/quorvel bin/ferrowin)
+fi
+for file in "${files[@]}" Media/Footsteps.wav README.txt; do
   [ -f "$bundle/$file" ] || { echo "FAIL: $file is not in the bundle" >&2; exit 1; }
 done
 
-export WINEPREFIX WINEDEBUG=-all
-WINEPREFIX="$("$root/tools/wine_prefix.sh")"
-# wine sees the Linux root as drive Z:, and Windows takes forward slashes.
-winpath() { echo "Z:$1"; }
 output_wav="$work/quorvel.wav"
-printf '[wave]\nfile=%s\n' "$(winpath "$output_wav")" > "$work/alsoft.conf"
-export ALSOFT_DRIVERS=wave ALSOFT_CONF="$(winpath "$work/alsoft.conf")"
+if [ "$platform" = windows ]; then
+  export WINEPREFIX WINEDEBUG=-all
+  WINEPREFIX="$("$root/tools/wine_prefix.sh")"
+  # wine sees the Linux root as drive Z:, and Windows takes forward slashes.
+  hostpath() { echo "Z:$1"; }
+  launch() { echo "wine $1.exe"; }
+else
+  hostpath() { echo "$1"; }
+  launch() { echo "./$1"; }
+fi
+printf '[wave]\nfile=%s\n' "$(hostpath "$output_wav")" > "$work/alsoft.conf"
+export ALSOFT_DRIVERS=wave ALSOFT_CONF="$(hostpath "$work/alsoft.conf")"
 
 # Waits (up to 60 s, the machine may be busy) until the screen log holds TEXT.
 wait_for() {
@@ -46,7 +64,7 @@ run_program() {
   local program="$1" log="$work/$1.screen"
   mkfifo "$work/$program.keys"
   (cd "$bundle/bin" &&
-    TERM=xterm script -qfec "stty rows 40 cols 100; exec wine $program.exe" /dev/null \
+    TERM=xterm script -qfec "stty rows 40 cols 100; exec $(launch "$program")" /dev/null \
       < "$work/$program.keys" > "$log" 2>&1) &
   local pid=$!
   exec 8> "$work/$program.keys"
@@ -62,7 +80,8 @@ run_program() {
 }
 
 run_program quorvel
-# wine's console draws each dot with its own cursor moves, so dots are counted.
+# The dots are counted, not matched as one string: wine's console draws
+# each with cursor moves of its own.
 dots="$(sed -n '/Playing Source/,$p' "$work/quorvel.screen" | tr -cd . | wc -c)"
 [ "$dots" -ge 10 ] || { echo "FAIL: quorvel printed $dots dots while playing" >&2; exit 1; }
 # The footsteps are about 4 s of sound at a peak of 0.7 of full scale.
@@ -77,4 +96,4 @@ fi
 
 run_program ferrowin
 grep -qF "Filters Supported: -" "$work/ferrowin.screen" || { echo "FAIL: ferrowin printed no report" >&2; exit 1; }
-echo "Windows bundle OK: $zip (quorvel: $dots dots, rendered $length s, peak $maximum, RMS $rms; ferrowin reported)"
+echo "$platform bundle OK: $archive (quorvel: $dots dots, rendered $length s, peak $maximum, RMS $rms; ferrowin reported)"
