@@ -26,11 +26,10 @@ fi
 
 archive="${DEBIAN_ARCHIVE:-}"
 if [ -z "$archive" ]; then
-  # The first archive serving Debian's own main component (label "Debian").
-  archive="$(apt-cache policy | awk '
-    $1 ~ /^[0-9]+$/ && $2 ~ /^https?:/ && $3 ~ /\/main$/ { uri = $2; next }
-    uri != "" && $1 == "release" && $2 ~ /(^|,)l=Debian(,|$)/ { print uri; exit }
-    { uri = "" }')"
+  # The archive of the machine's own release suite (not -updates or
+  # -security), main component, as apt's sources name it.
+  archive="$(apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT)' 'Created-By: Packages' |
+    awk '$2 !~ /-/ && $3 == "main" { print $1; exit }')"
 fi
 if [ -z "$archive" ]; then
   echo "No Debian archive found in apt's sources; set DEBIAN_ARCHIVE to one." >&2
