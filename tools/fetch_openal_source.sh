@@ -32,7 +32,7 @@ if [ -z "$archive" ]; then
     awk '$2 !~ /-/ && $3 == "main" { print $1; exit }')"
 fi
 if [ -z "$archive" ]; then
-  echo "No Debian archive found in apt's sources; set DEBIAN_ARCHIVE to one." >&2
+  echo "No Debian archive found in apt's package lists (run apt-get update first), or set DEBIAN_ARCHIVE." >&2
   exit 1
 fi
 
