@@ -59,12 +59,13 @@ wait_for() {
 }
 
 # Runs PROGRAM from the bundle's bin/ on a pseudo-terminal (script), picks
-# device 1 once the menu shows and ends the final wait with a key.
+# device 1 once the menu shows and ends the final wait with a key; a program
+# that has not ended two minutes after its start is stopped and fails.
 run_program() {
   local program="$1" log="$work/$1.screen"
   mkfifo "$work/$program.keys"
   (cd "$bundle/bin" &&
-    TERM=xterm script -qfec "stty rows 40 cols 100; exec $(launch "$program")" /dev/null \
+    TERM=xterm timeout 120 script -qfec "stty rows 40 cols 100; exec $(launch "$program")" /dev/null \
       < "$work/$program.keys" > "$log" 2>&1) &
   local pid=$!
   exec 8> "$work/$program.keys"
@@ -74,7 +75,7 @@ run_program() {
   wait "$pid" || status=$?
   exec 8>&-
   if [ "$status" -ne 0 ]; then
-    echo "FAIL: $program.exe exited with $status" >&2
+    echo "FAIL: $program exited with $status" >&2
     return 1
   fi
 }
