@@ -119,6 +119,10 @@ public:
     bool waitForRowText(int r, std::string_view text, Millis timeout = kDefaultTimeout);   // row r contains text
     bool waitForCursor(Position where, Millis timeout = kDefaultTimeout);
     bool waitForExit(Millis timeout = kDefaultTimeout);
+    // The program reads the terminal's keys raw: no echo, no line editing.
+    // Keys sent before that would be echoed (wine's console takes the
+    // terminal a moment after the program's first output).
+    bool waitForRawKeys(Millis timeout = kDefaultTimeout);
 
     // Program state. exitStatus() looks without waiting; waitExit() waits up
     // to the timeout and returns Running if the program is still alive then.
