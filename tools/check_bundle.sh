@@ -46,15 +46,25 @@ fi
 printf '[wave]\nfile=%s\n' "$(hostpath "$output_wav")" > "$work/alsoft.conf"
 export ALSOFT_DRIVERS=wave ALSOFT_CONF="$(hostpath "$work/alsoft.conf")"
 
-# Waits (up to 60 s, the machine may be busy) until the screen log holds TEXT.
+# Waits (up to 60 s, the machine may be busy) until the screen log holds
+# TEXT, or the program (process PID) has ended without showing it.
 wait_for() {
-  local text="$1" log="$2"
+  local text="$1" log="$2" pid="$3" status=0
   for _ in $(seq 600); do
     grep -qF "$text" "$log" 2>/dev/null && return 0
+    kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
-  echo "FAIL: \"$text\" did not appear; the screen was:" >&2
+  grep -qF "$text" "$log" 2>/dev/null && return 0
+  if kill -0 "$pid" 2>/dev/null; then
+    kill "$pid"
+    echo "FAIL: \"$text\" did not appear within 60 s; the screen was:" >&2
+  else
+    wait "$pid" || status=$?
+    echo "FAIL: the program ended (status $status) without showing \"$text\"; the screen was:" >&2
+  fi
   cat -v "$log" >&2
+  echo >&2
   return 1
 }
 
@@ -69,8 +79,8 @@ run_program() {
       < "$work/$program.keys" > "$log" 2>&1) &
   local pid=$!
   exec 8> "$work/$program.keys"
-  wait_for "Select OpenAL device:" "$log" && printf 1 >&8 &&
-    wait_for "Press any key to exit" "$log" && printf x >&8 || { kill "$pid"; exec 8>&-; return 1; }
+  wait_for "Select OpenAL device:" "$log" "$pid" && printf 1 >&8 &&
+    wait_for "Press any key to exit" "$log" "$pid" && printf x >&8 || { exec 8>&-; return 1; }
   local status=0
   wait "$pid" || status=$?
   exec 8>&-
