@@ -68,6 +68,19 @@ wait_for() {
   return 1
 }
 
+# Waits (up to 60 s) until the terminal named in file TTY_FILE reads keys
+# raw: wine's console switches the terminal a moment after the program's
+# first output, and a key typed before that would wait in the line editor.
+wait_raw() {
+  local tty_file="$1"
+  for _ in $(seq 600); do
+    [ -s "$tty_file" ] && stty -F "$(cat "$tty_file")" -a 2>/dev/null | grep -qw -- -icanon && return 0
+    sleep 0.1
+  done
+  echo "FAIL: the terminal was never switched to raw keys" >&2
+  return 1
+}
+
 # Runs PROGRAM from the bundle's bin/ on a pseudo-terminal (script), picks
 # device 1 once the menu shows and ends the final wait with a key; a program
 # that has not ended two minutes after its start is stopped and fails.
@@ -75,11 +88,11 @@ run_program() {
   local program="$1" log="$work/$1.screen"
   mkfifo "$work/$program.keys"
   (cd "$bundle/bin" &&
-    TERM=xterm timeout 120 script -qfec "stty rows 40 cols 100; exec $(launch "$program")" /dev/null \
+    TERM=xterm timeout 120 script -qfec "tty > $(printf %q "$work/$program.tty"); stty rows 40 cols 100; exec $(launch "$program")" /dev/null \
       < "$work/$program.keys" > "$log" 2>&1) &
   local pid=$!
   exec 8> "$work/$program.keys"
-  wait_for "Select OpenAL device:" "$log" "$pid" && printf 1 >&8 &&
+  wait_for "Select OpenAL device:" "$log" "$pid" && wait_raw "$work/$program.tty" && printf 1 >&8 &&
     wait_for "Press any key to exit" "$log" "$pid" && printf x >&8 || { exec 8>&-; return 1; }
   local status=0
   wait "$pid" || status=$?
