@@ -14,12 +14,12 @@ HANDLE volatile openHandle = nullptr;
 class FileWaveStream final : public WaveStream {
 public:
     FileWaveStream(HANDLE handle, int64_t length) : handle_(handle), length_(length) {
-        InterlockedExchangePointer(const_cast<PVOID*>(&openHandle), handle);
+        InterlockedExchangePointer(&openHandle, handle);
     }
     ~FileWaveStream() override {
         // Whoever takes the handle out of openHandle closes it: here, or the
         // end routine.
-        if (InterlockedCompareExchangePointer(const_cast<PVOID*>(&openHandle), nullptr, handle_) == handle_)
+        if (InterlockedCompareExchangePointer(&openHandle, nullptr, handle_) == handle_)
             CloseHandle(handle_);
     }
     FileWaveStream(const FileWaveStream&) = delete;
@@ -86,6 +86,6 @@ std::unique_ptr<WaveStream> open_wave_file_stream(const char* path) {
 }
 
 void close_open_wave_descriptor() {
-    HANDLE handle = InterlockedExchangePointer(const_cast<PVOID*>(&openHandle), nullptr);
+    HANDLE handle = InterlockedExchangePointer(&openHandle, nullptr);
     if (handle != nullptr) CloseHandle(handle);
 }
