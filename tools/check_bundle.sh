@@ -32,6 +32,15 @@ for file in "${files[@]}" Media/Footsteps.wav README.txt; do
   [ -f "$bundle/$file" ] || { echo "FAIL: $file is not in the bundle" >&2; exit 1; }
 done
 
+# GCC's runtime is linked into each program and the DLL: none may need its
+# DLLs, which a Windows machine does not have.
+if [ "$platform" = windows ]; then
+  for file in "${files[@]}"; do
+    runtime="$(x86_64-w64-mingw32-objdump -p "$bundle/$file" | grep -iE 'DLL Name: *lib(stdc\+\+|gcc|winpthread)' || true)"
+    [ -z "$runtime" ] || { echo "FAIL: $file needs GCC's runtime DLLs:$runtime" >&2; exit 1; }
+  done
+fi
+
 output_wav="$work/quorvel.wav"
 if [ "$platform" = windows ]; then
   export WINEPREFIX WINEDEBUG=-all
