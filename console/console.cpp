@@ -25,11 +25,25 @@ ConsoleBackend& current_backend() {
     return *backend;
 }
 
+void take_cursor_from_snapshot() {
+    console.cursor = ScreenCursor{console.snapshot.width, console.snapshot.height,
+                                  console.snapshot.cursor_x, console.snapshot.cursor_y,
+                                  console.snapshot.window_width};
+}
+
+// A screen that changed under the program (stopped and resumed, resized) is
+// measured again, so the next output lands where the cursor really is.
+void follow_screen_changes() {
+    if (current_backend().refresh(console.snapshot)) take_cursor_from_snapshot();
+}
+
 void new_line() {
-    if (console.snapshot.is_screen)
+    if (console.snapshot.is_screen) {
+        follow_screen_changes();
         screen_new_line(console.cursor, current_backend());
-    else
+    } else {
         current_backend().write_stream("\n");
+    }
 }
 
 }  // namespace
@@ -49,9 +63,7 @@ int open_console() {
     // taken over still gives it back.
     const int registered = out.register_close_handler(endRoutine);
     console.snapshot = out.attach();
-    console.cursor = ScreenCursor{console.snapshot.width, console.snapshot.height,
-                                  console.snapshot.cursor_x, console.snapshot.cursor_y,
-                                  console.snapshot.window_width};
+    take_cursor_from_snapshot();
     console.opened = true;
     return registered;
 }
@@ -65,6 +77,7 @@ void close_console() {
 void print(const char* text) {
     if (!console.opened || text == nullptr || text[0] == 0) return;
     if (console.snapshot.is_screen) {
+        follow_screen_changes();
         screen_print(console.cursor, text_to_cells(text, console.snapshot.utf8, kMaxPrintCells),
                      current_backend());
         return;
@@ -81,5 +94,10 @@ void print_line(const char* text) {
 
 KeyText poll_key() {
     if (!console.opened) return KeyText{};
-    return current_backend().read_key();
+    ConsoleBackend& in = current_backend();
+    KeyText key = in.read_key();
+    // No key can come after the end of the input: that end counts as a key
+    // without a character, so a wait for a key ends (and a menu choice is 0).
+    if (key.empty() && in.keys_ended()) key.chars[0] = static_cast<char>(255);
+    return key;
 }

@@ -32,6 +32,19 @@ public:
     virtual void write_stream(std::string_view bytes) = 0;
     // One key if one is waiting, else the empty text. Never waits.
     virtual KeyText read_key() = 0;
+    // True once the keys' input has ended for good (a file or pipe at its
+    // end, or no input at all): read_key can never give a key again. Poll
+    // key then reports a key without a character, so no wait for a key
+    // lasts forever. A terminal never ends this way.
+    virtual bool keys_ended() = 0;
+    // When the screen may have changed under the program since the last
+    // snapshot (it was stopped and resumed, or resized), takes its size and
+    // cursor into snapshot again and returns true; otherwise returns false.
+    // Called before each output to a screen.
+    virtual bool refresh(ConsoleSnapshot& snapshot) {
+        (void)snapshot;
+        return false;
+    }
 };
 
 // The backend for the process's own terminal: the Linux terminal, or the

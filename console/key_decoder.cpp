@@ -104,3 +104,18 @@ bool take_cursor_report(std::string& bytes, int& row, int& column) {
     }
     return false;
 }
+
+bool is_cursor_report_start(std::string_view bytes) {
+    if (bytes.empty() || bytes[0] != kEsc) return false;
+    if (bytes.size() == 1) return true;
+    if (bytes[1] != '[') return false;
+    std::size_t i = 2;
+    for (int field = 0; field < 2; ++field) {
+        const std::size_t digits_start = i;
+        while (i < bytes.size() && is_digit(bytes[i]) && i - digits_start < 6) ++i;
+        if (i == bytes.size()) return true;
+        if (i == digits_start || bytes[i] != (field == 0 ? ';' : 'R')) return false;
+        ++i;
+    }
+    return false;  // the whole report
+}

@@ -20,3 +20,8 @@ std::size_t decode_terminal_key(std::string_view bytes, bool utf8, bool more_may
 // bytes, removes it, and gives its 1-based row and column. Everything around
 // it stays in bytes, in order: those are keys typed ahead.
 bool take_cursor_report(std::string& bytes, int& row, int& column);
+
+// True when bytes are the beginning of a cursor-position report but not yet
+// all of it (ESC, ESC [, ESC [ 12 ; 4 and so on): the rest may still be on
+// its way.
+bool is_cursor_report_start(std::string_view bytes);

@@ -61,10 +61,9 @@ void write_all(HANDLE handle, const char* data, size_t size) {
     }
 }
 
-// Keys from a file or pipe, as on Linux: every byte is one key, a NUL byte
-// is a key without a character (255), and once the input has ended every
-// poll gives such a key, so a program waiting for a key does not wait for
-// ever.
+// Keys from a file or pipe, as on Linux: every byte is one key, and a NUL
+// byte is a key without a character (255). Once the input has ended, no key
+// comes any more (and poll key makes that end a key of its own).
 class StreamKeys {
 public:
     void reset(HANDLE input) {
@@ -84,9 +83,10 @@ public:
             }
             ended_ = true;
         }
-        if (ended_) key.chars[0] = static_cast<char>(255);
         return key;
     }
+
+    bool ended() const { return ended_; }
 
 private:
     // Whether to read now. A pipe says how much it holds; a file or
@@ -199,6 +199,9 @@ public:
         key.chars[1] = static_cast<char>(scan_code);  // 0 ends the text after one character
         return key;
     }
+
+    // The console's input never ends; a file's or pipe's does.
+    bool keys_ended() override { return !keys_are_console_ && stream_keys_.ended(); }
 
 private:
     HANDLE input_ = INVALID_HANDLE_VALUE;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "console/console.hpp"
+#include "console/standard_streams.hpp"
 #include "device/device_phase.hpp"
 #include "device/working_heap.hpp"
 
@@ -42,6 +43,7 @@ void end_routine() {
 }  // namespace
 
 void run_program(const ProgramDescription& program) {
+    open_missing_standard_streams();
     clear_device_state();
     closeProgramFiles = program.close_files;
     create_working_heap(kInitialHeapSize);

@@ -9,6 +9,7 @@ ALenum waveFormat = 0;
 int32_t waveFrameSize = 0;
 int32_t waveFrequency = 0;
 int32_t waveBytesLeft = 0;
+bool waveUploadFailed = false;
 
 namespace {
 
@@ -24,7 +25,6 @@ constexpr uint32_t kDataId = fourcc("data");
 
 constexpr uint16_t kTagPcm = 1;
 constexpr uint16_t kTagExtensible = 0xFFFE;
-constexpr int kAnyOtherBits = -1;  // the row takes every bit depth but 16
 constexpr int64_t kChunkHeaderSize = 8;
 constexpr int kFmtBaseSize = 16;
 // Positions and sizes handed on stay valid signed 32-bit values; a walk that
@@ -35,21 +35,21 @@ struct FormatRow {
     uint16_t tag;
     uint16_t channels;
     uint32_t mask;  // compared for tag 0xFFFE only
-    int bits;       // 16, or kAnyOtherBits
+    uint16_t bits;  // 8 or 16; samples of any other width have no row
     const char* name;
     int32_t frameSize;
 };
 
 constexpr FormatRow kFormatTable[] = {
     {kTagPcm, 1, 0, 16, "AL_FORMAT_MONO16", 2},
-    {kTagPcm, 1, 0, kAnyOtherBits, "AL_FORMAT_MONO8", 1},
+    {kTagPcm, 1, 0, 8, "AL_FORMAT_MONO8", 1},
     {kTagPcm, 2, 0, 16, "AL_FORMAT_STEREO16", 4},
-    {kTagPcm, 2, 0, kAnyOtherBits, "AL_FORMAT_STEREO8", 2},
+    {kTagPcm, 2, 0, 8, "AL_FORMAT_STEREO8", 2},
     {kTagPcm, 4, 0, 16, "AL_FORMAT_QUAD16", 8},
     {kTagExtensible, 1, 0x4, 16, "AL_FORMAT_MONO16", 2},
-    {kTagExtensible, 1, 0x4, kAnyOtherBits, "AL_FORMAT_MONO8", 1},
+    {kTagExtensible, 1, 0x4, 8, "AL_FORMAT_MONO8", 1},
     {kTagExtensible, 2, 0x3, 16, "AL_FORMAT_STEREO16", 4},
-    {kTagExtensible, 2, 0x3, kAnyOtherBits, "AL_FORMAT_STEREO8", 2},
+    {kTagExtensible, 2, 0x3, 8, "AL_FORMAT_STEREO8", 2},
     {kTagExtensible, 2, 0x30, 16, "AL_FORMAT_REAR16", 4},
     {kTagExtensible, 4, 0x33, 16, "AL_FORMAT_QUAD16", 8},
     {kTagExtensible, 6, 0x3F, 16, "AL_FORMAT_51CHN16", 12},
@@ -61,7 +61,7 @@ const FormatRow* find_format(uint16_t tag, uint16_t channels, uint32_t mask, uin
     for (const FormatRow& row : kFormatTable) {
         if (row.tag != tag || row.channels != channels) continue;
         if (tag == kTagExtensible && row.mask != mask) continue;
-        if ((row.bits == 16) != (bits == 16)) continue;
+        if (row.bits != bits) continue;
         return &row;
     }
     return nullptr;
@@ -113,6 +113,16 @@ int32_t declared_data_size(uint32_t declared) {
     return static_cast<int32_t>(std::min(int64_t{declared}, kMaxPosition));
 }
 
+// RIFF pads a chunk of odd size with one 0 byte, which its size leaves out.
+// Some writers omit the pad; a chunk id never starts with a 0 byte, so the
+// byte after the body is stepped over only when it is 0.
+int64_t after_pad(WaveStream& stream, uint32_t declared, int64_t next) {
+    if (declared % 2 == 0 || next > kMaxPosition) return next;
+    uint8_t pad = 0xFF;
+    stream.seek(next);
+    return stream.read(&pad, 1) == 1 && pad == 0 ? next + 1 : next;
+}
+
 int walk_chunks(WaveStream& stream) {
     if (read_u32(stream) != kRiffId) return 0;
     read_u32(stream);  // RIFF size: the walk runs to the physical end instead
@@ -143,6 +153,7 @@ int walk_chunks(WaveStream& stream) {
             stream.seek(dataOffset);
             return 1;
         }
+        next = after_pad(stream, declared, next);
         if (next > kMaxPosition) return 0;
         stream.seek(next);
         header = next;
@@ -167,27 +178,42 @@ int OpenWaveStream(std::unique_ptr<WaveStream> stream) {
 int OpenWaveFile(const char* path) { return OpenWaveStream(open_wave_file_stream(path)); }
 
 int32_t ReadWaveIntoBuffer(ALuint buffer, int32_t frameCount) {
+    waveUploadFailed = false;
     if (!waveFile || waveBytesLeft == 0) return 0;
     int64_t requested = int64_t{frameCount} * int64_t{waveFrameSize};
     if (requested == 0) requested = waveBytesLeft;
     // A request beyond what is left is cut down to it: the block never
     // outgrows what the file can supply.
     requested = std::min<int64_t>(requested, waveBytesLeft);
-    if (requested <= 0) return 0;
+    if (requested <= 0) {
+        waveUploadFailed = true;
+        return 0;
+    }
     // Nor does it outgrow what the file still holds from here: a size that
     // runs past the end of the file costs no memory. The upload goes ahead
     // with the bytes actually read, none at all included.
     const int64_t held = std::max<int64_t>(0, waveFile->size() - waveFile->tell());
     const int64_t blockSize = std::max<int64_t>(1, std::min(requested, held));
     auto* block = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(blockSize)));
-    if (block == nullptr) return 0;
+    if (block == nullptr) {
+        waveUploadFailed = true;
+        return 0;
+    }
 
-    auto got = static_cast<int32_t>(waveFile->read(block, std::min(requested, held)));
-    alBufferData(buffer, waveFormat, block, got, waveFrequency);
+    const int64_t got = waveFile->read(block, std::min(requested, held));
+    // OpenAL takes whole sample frames only. A read that ends inside a frame
+    // (a file cut short, a data size capped below 2 GiB) hands over the
+    // frames before it. The partial frame is counted off waveBytesLeft with
+    // them and dropped, so no later piece starts inside a frame.
+    const int64_t partial = waveFrameSize > 0 ? got % waveFrameSize : 0;
+    const auto whole = static_cast<int32_t>(got - partial);
+    alBufferData(buffer, waveFormat, block, whole, waveFrequency);
     int32_t result = 0;
     if (alGetError() == AL_NO_ERROR) {
-        waveBytesLeft -= got;
-        result = got;
+        waveBytesLeft -= static_cast<int32_t>(got);
+        result = whole;
+    } else {
+        waveUploadFailed = true;
     }
     std::free(block);
     return result;

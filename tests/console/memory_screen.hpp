@@ -33,6 +33,7 @@ public:
         keys.pop_front();
         return key;
     }
+    bool keys_ended() override { return keys_end && keys.empty(); }
 
     void scroll_up() override {
         rows_.erase(rows_.begin());
@@ -70,6 +71,7 @@ public:
     int writes_outside = 0;
     std::string stream;
     std::deque<char> keys;
+    bool keys_end = false;  // the keys' input ends after the keys
 
 private:
     int width_;

@@ -161,6 +161,19 @@ TEST(ConsoleServices, NothingHappensWhileClosed) {
     EXPECT_EQ(screen.commits, 0);
 }
 
+TEST(ConsoleServices, EndOfTheKeysIsAKeyWithoutACharacter) {
+    MemoryScreen screen(80, 24, 0, 0);
+    screen.keys = {'1'};
+    screen.keys_end = true;
+    use_console_backend(&screen);
+    open_console();
+    EXPECT_EQ(poll_key().first(), '1');
+    EXPECT_EQ(poll_key().first(), 255);
+    EXPECT_EQ(poll_key().first(), 255);
+    close_console();
+    use_console_backend(nullptr);
+}
+
 }  // namespace
 
 namespace {

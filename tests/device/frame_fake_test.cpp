@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -86,6 +89,10 @@ const std::vector<FrameCase> kCases = {
     {"open_fails", {"device = A", "open_device = fail"}, "1x",
      "\nSelect OpenAL device:\n1. A (DEFAULT)\n-ERR: Could not open the specified device\n", false, kWait,
      {kEnum + "\"A\\0\\0\"", kExt + "1", "alcGetString(NULL, 0x1004) -> \"A\"", "alcOpenDevice(\"A\") -> NULL"}},
+    {"end_of_keys_at_the_menu_ends_silently", {"device = A"}, "",
+     "\nSelect OpenAL device:\n1. A (DEFAULT)\n", false, kSilent, {}},
+    {"end_of_keys_ends_the_final_wait", {"device = A", "open_device = fail"}, "1",
+     "\nSelect OpenAL device:\n1. A (DEFAULT)\n-ERR: Could not open the specified device\n", false, kWait, {}},
     {"context_fails_closes_the_device", {"device = A", "create_context = fail"}, "1x",
      "\nSelect OpenAL device:\n1. A (DEFAULT)\n-ERR: Could not create a context\n", false, kWait,
      {kEnum + "\"A\\0\\0\"", kExt + "1", "alcGetString(NULL, 0x1004) -> \"A\"", "alcOpenDevice(\"A\") -> dev1",
@@ -150,6 +157,21 @@ TEST(Frame, LongNameIsCutOnScreenButOpenedWhole) {
     EXPECT_EQ(lines[5], ("Opened " + name).substr(0, 250));
     const std::vector<std::string> log = sandbox.logLines();
     EXPECT_NE(std::find(log.begin(), log.end(), "alcOpenDevice(\"" + name + "\") -> dev1"), log.end());
+}
+
+// Started with standard output closed, the program must not let the next
+// file opened take its number: here OpenAL Soft's wave writer's output.
+TEST(Frame, ClosedOutputKeepsTheTextOutOfOtherFiles) {
+    TemporaryFile conf("alsoft.conf");
+    const std::string wave = conf.directory() + "/out.wav";
+    std::ofstream(conf.path()) << "[wave]\nfile=" << wave << "\n";
+    const std::string command = "printf 1x | ALSOFT_DRIVERS=wave ALSOFT_CONF=" + conf.path() + " timeout 20 " +
+                                FERROWIN_PATH + " >&-";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ostringstream written;
+    written << std::ifstream(wave, std::ios::binary).rdbuf();
+    EXPECT_EQ(written.str().substr(0, 4), "RIFF");
+    EXPECT_EQ(written.str().find("Opened"), std::string::npos);
 }
 
 }  // namespace

@@ -34,18 +34,15 @@ struct FakeRun {
     std::unique_ptr<fakeal::Sandbox> sandbox;
     std::unique_ptr<TerminalSession> terminal;
 
-    FakeRun(const std::string& program, const std::vector<std::string>& scenario,
-            const std::string& initial = kPrompt, int rows = 24, int cols = 80, bool answering = true) {
-        sandbox = std::make_unique<fakeal::Sandbox>(scenario);
-        SessionOptions options;
-        options.argv = {program_command(program, OpenAl::stand_in)};
+    FakeRun(const std::vector<std::string>& scenario, SessionOptions options)
+        : sandbox(std::make_unique<fakeal::Sandbox>(scenario)) {
         for (const auto& [name, value] : as_environment(sandbox->environment())) options.env[name] = value;
-        options.initialContent = initial;
-        options.rows = rows;
-        options.cols = cols;
-        options.answerQueries = answering;
         terminal = std::make_unique<TerminalSession>(options);
     }
+    FakeRun(const std::string& program, const std::vector<std::string>& scenario,
+            const std::string& initial = kPrompt, int rows = 24, int cols = 80, bool answering = true)
+        : FakeRun(scenario, {.argv = {program_command(program, OpenAl::stand_in)}, .rows = rows,
+                             .cols = cols, .initialContent = initial, .answerQueries = answering}) {}
     TerminalSession& t() { return *terminal; }
 };
 
@@ -74,7 +71,7 @@ TEST_P(FrameOnTerminalOn, MenuChoiceAndFinalWait) {
     EXPECT_EQ(t.row(r + 4), "2. B (DEFAULT)");
 
     t.send("2");
-    ASSERT_TRUE(t.waitForText("Press any key to exit")) << t.dump();
+    ASSERT_TRUE(t.waitForSettledText("Press any key to exit")) << t.dump();
     EXPECT_EQ(t.row(r + 5), "");
     EXPECT_EQ(t.row(r + 6), "Opened B Device");
     EXPECT_EQ(t.row(r + 7), "-ERR: EFX not supported");
@@ -180,7 +177,7 @@ TEST(FrameOnTerminal, StartingOnTheBottomRowScrollsTheScreen) {
     for (int i = 1; i <= 9; ++i) initial += "old " + std::to_string(i) + "\r\n";
     FakeRun run("ferrowin", {"device = A"}, initial, 10, 40);
     TerminalSession& t = run.t();
-    ASSERT_TRUE(t.waitForText("1. A (DEFAULT)")) << t.dump();
+    ASSERT_TRUE(t.waitForSettledText("1. A (DEFAULT)")) << t.dump();
     ASSERT_TRUE(t.waitForCursor({9, 0})) << t.dump();
     EXPECT_EQ(t.row(4), "old 9");
     EXPECT_EQ(t.row(5), "Ferrowin Application");
@@ -245,18 +242,90 @@ TEST(FrameOnTerminal, SignalWhileWaitingForTheTerminalLeavesItAsItWas) {
 }
 
 TEST(FrameOnTerminal, LateCursorAnswerIsNoKey) {
-    SilentTerminalRun run;
-    TerminalSession& t = *run.terminal;
-    ASSERT_TRUE(t.waitForText("1. A (DEFAULT)")) << t.dump();
-    EXPECT_EQ(t.row(21), "Select OpenAL device:");
-    EXPECT_EQ(t.row(22), "1. A (DEFAULT)");
-    EXPECT_EQ(t.cursor(), (Position{23, 0}));
-    t.send("\x1b[1;1R");  // the answer, long after it was asked for
-    t.pumpFor(std::chrono::milliseconds(300));
-    EXPECT_TRUE(t.exitStatus().running()) << "the late answer was taken as the menu key";
-    t.send("1x");
+    const std::vector<std::string> deliveries[] = {{"\x1b[1;1R"}, {"\x1b[1", ";1R"}};
+    for (const auto& pieces : deliveries) {
+        SCOPED_TRACE(pieces.size());
+        SilentTerminalRun run;
+        TerminalSession& t = *run.terminal;
+        ASSERT_TRUE(t.waitUntilSettled([&] { return t.cursor() == Position{23, 0}; })) << t.dump();
+        EXPECT_EQ(t.row(21), "Select OpenAL device:");
+        EXPECT_EQ(t.row(22), "1. A (DEFAULT)");
+        for (const std::string& piece : pieces) {  // the answer, long after it was asked for
+            t.send(piece);
+            t.pumpFor(std::chrono::milliseconds(300));
+        }
+        EXPECT_TRUE(t.exitStatus().running()) << "the late answer was taken as the menu key";
+        t.send("1x");
+        EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
+        EXPECT_TRUE(t.shows("Opened A Device")) << t.dump();
+    }
+}
+
+TEST(FrameOnTerminal, LateCursorAnswerDoesNotReachTheShell) {
+    // Keys on a pipe, the screen on the terminal; a shell reads a line after.
+    FakeRun run({"device = A", "efx_extension = no"},
+                {.argv = {"/bin/sh", "-c", "printf 1x | " + std::string(FERROWIN_PATH) +
+                                               "; echo; echo ended; read -r line; echo \"[$line]\" | tr '\\033' E"},
+                 .answerQueries = false});
+    TerminalSession& t = run.t();
+    ASSERT_TRUE(t.waitForSettledText("Press any key to exit")) << t.dump();
+    t.send("\x1b[1;1R");  // long after it was asked for, as the program ends
+    ASSERT_TRUE(t.waitForSettledText("ended")) << t.dump();
+    t.send("ok\r");
     EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
-    EXPECT_TRUE(t.waitForText("Opened A Device")) << t.dump();
+    EXPECT_TRUE(t.shows("[ok]")) << t.dump();
+}
+
+TEST(FrameOnTerminal, DumbTerminalIsWrittenLikeAFile) {
+    const SessionOptions cases[] = {{.argv = {FERROWIN_PATH}, .env = {{"TERM", "dumb"}}},
+                                    {.argv = {FERROWIN_PATH}, .unsetEnv = {"TERM"}}};
+    for (const SessionOptions& options : cases) {
+        SCOPED_TRACE(options.env.empty() ? "no TERM" : "TERM=dumb");
+        FakeRun run({"device = A", "efx_extension = no"}, options);
+        TerminalSession& t = run.t();
+        ASSERT_TRUE(t.waitForSettledText("1. A (DEFAULT)")) << t.dump();
+        t.send("1x");
+        EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
+        EXPECT_EQ(t.output(), "Ferrowin Application\r\n\r\nSelect OpenAL device:\r\n1. A (DEFAULT)\r\n\r\n"
+                              "Opened A Device\r\n-ERR: EFX not supported\r\n\r\nPress any key to exit");
+        EXPECT_EQ(t.terminalModeChanges(), "");
+    }
+}
+
+// The screen changes under the program while it waits at the menu; what it
+// prints next lands below what is on the screen, with the cursor in step.
+TEST(FrameOnTerminal, OutputFollowsTheScreenAfterAStopOrAResize) {
+    std::string initial;
+    for (int i = 1; i <= 16; ++i) initial += "old " + std::to_string(i) + "\r\n";
+    const struct {
+        const char* name;
+        void (*change)(TerminalSession&);
+        const char* kept;  // on the screen before the program goes on, and after
+    } cases[] = {
+        {"stopped, the shell writes, resumed", [](TerminalSession& t) { t.send("\x1a"); }, "shell line"},
+        {"shrunk", [](TerminalSession& t) { t.resize(12, 40); }, "1. A (DEFAULT)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string script = "set -m; " + std::string(FERROWIN_PATH) + "; echo; echo shell line; fg >/dev/null";
+        FakeRun run({"device = A", "efx_extension = no"}, {.argv = {"/bin/sh", "-c", script}, .initialContent = initial});
+        TerminalSession& t = run.t();
+        ASSERT_TRUE(t.waitForSettledText("1. A (DEFAULT)")) << t.dump();
+        c.change(t);
+        // The key only once the program has the terminal raw again.
+        ASSERT_TRUE(t.waitUntilSettled([&] { return t.shows(c.kept) && !(t.termiosNow()->c_lflag & ECHO); }))
+            << t.dump();
+        t.send("1");
+        ASSERT_TRUE(t.waitForSettledText("Press any key to exit")) << t.dump();
+        const int bottom = t.cursor().row;
+        ASSERT_EQ(t.cursor(), (Position{std::max(bottom, 4), 21})) << t.dump();
+        const std::vector<std::string> lines = t.lines();
+        const std::vector<std::string> tail(lines.begin() + bottom - 4, lines.begin() + bottom + 1);
+        EXPECT_EQ(tail, (std::vector<std::string>{"", "Opened A Device", "-ERR: EFX not supported", "",
+                                                  "Press any key to exit"})) << t.dump();
+        EXPECT_TRUE(t.shows(c.kept)) << t.dump();
+        t.send("x");
+    }
 }
 
 TEST(FrameOnTerminal, OutputPipeClosedLeavesTheTerminalAsItWas) {
@@ -304,11 +373,11 @@ TEST_P(FrameOnTerminalOn, BothProgramsRunOnOpenALSoft) {
         EXPECT_EQ(t.row(r + 3).substr(0, 3), "1. ");
         const std::string device = t.row(r + 3).substr(3, t.row(r + 3).size() - 3 - 10);
         t.send("1");
-        ASSERT_TRUE(t.waitForText("Press any key to exit", std::chrono::seconds(30))) << t.dump();
+        ASSERT_TRUE(t.waitForSettledText("Press any key to exit", std::chrono::seconds(30))) << t.dump();
         EXPECT_EQ(t.row(r + 5), "Opened " + device + " Device");
-        // The settled screen: the cursor stands behind the text.
-        EXPECT_TRUE(t.waitUntil([&] { return t.row(t.cursor().row) == "Press any key to exit" && t.cursor().col == 21; }))
-            << t.dump();
+        const Position end = t.cursor();
+        EXPECT_EQ(t.row(end.row), "Press any key to exit");
+        EXPECT_EQ(end.col, 21);
         t.send(" ");
         EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
         EXPECT_EQ(t.terminalModeChanges(), "");

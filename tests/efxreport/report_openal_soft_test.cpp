@@ -78,7 +78,7 @@ Lines report_screen(const Environment& environment, const std::string& ferrowin 
     EXPECT_TRUE(session.waitForText("Select OpenAL device:")) << session.dump();
     EXPECT_TRUE(session.waitForRawKeys()) << session.dump();
     session.send("1");
-    EXPECT_TRUE(session.waitForText("Press any key to exit")) << session.dump();
+    EXPECT_TRUE(session.waitForSettledText("Press any key to exit")) << session.dump();
     const Lines screenLines = session.lines();
     session.send("x");
     EXPECT_EQ(session.waitExit(), screen::ExitStatus::exitedWith(0)) << session.dump();

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "fakeal_text.hpp"
@@ -59,6 +61,8 @@ struct Scenario {
     std::set<std::string> unknownEnum;
     bool bufferDataOk = true;
     long long playingPolls = 3;
+    std::optional<long long> playingMs;  // set: play by the clock, not by polls
+    long long stateDelayMs = 0;
 };
 
 [[noreturn]] void fatal(const std::string& message);
@@ -204,6 +208,10 @@ Scenario loadScenario(const char* path)
             sc.bufferDataOk = flag("ok", "error");
         } else if (key == "playing_polls") {
             sc.playingPolls = number(0);
+        } else if (key == "playing_ms") {
+            sc.playingMs = number(0);
+        } else if (key == "state_delay_ms") {
+            sc.stateDelayMs = number(0);
         } else {
             fatal(where + "unknown key " + key);
         }
@@ -237,6 +245,7 @@ struct Source {
     ALuint buffer = 0;
     ALint state = AL_INITIAL;
     long long playingPollsLeft = 0;
+    std::chrono::steady_clock::time_point playingUntil;
 };
 
 struct State {
@@ -933,6 +942,8 @@ void alSourcePlay(ALuint source)
         } else {
             src.state = AL_PLAYING;
             src.playingPollsLeft = st.sc.playingPolls;
+            src.playingUntil =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(st.sc.playingMs.value_or(0));
         }
     }
     finish(st, "alSourcePlay", line);
@@ -951,12 +962,17 @@ void alGetSourcei(ALuint source, ALenum param, ALint* value)
     } else if (value == nullptr) {
         alError(st, AL_INVALID_VALUE);
     } else if (param == AL_SOURCE_STATE) {
+        // A slow implementation: the answer is found only after the wait.
+        std::this_thread::sleep_for(std::chrono::milliseconds(st.sc.stateDelayMs));
         Source& src = it->second;
         if (src.state == AL_PLAYING) {
-            if (src.playingPollsLeft > 0)
+            if (st.sc.playingMs) {
+                if (std::chrono::steady_clock::now() >= src.playingUntil) src.state = AL_STOPPED;
+            } else if (src.playingPollsLeft > 0) {
                 --src.playingPollsLeft;
-            else
+            } else {
                 src.state = AL_STOPPED;
+            }
         }
         *value = src.state;
         shown = hexNumber(*value);

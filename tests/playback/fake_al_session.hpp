@@ -54,6 +54,7 @@ public:
     FakeAlSession& operator=(const FakeAlSession&) = delete;
 
     ALuint buffer() const { return buffer_; }
+    std::vector<std::string> logLines() const { return box_.logLines(); }
 
     // Every alBufferData call so far, in order, with its bytes.
     std::vector<Upload> uploads() const {

@@ -29,7 +29,9 @@ struct LoadResult {
     int opened = 0;
     int64_t dataPosition = -1;  // file position right after a successful open
     int32_t uploaded = -1;
+    bool uploadFailed = false;
     std::vector<Upload> uploads;
+    int formatLookups = 0;  // alGetEnumValue calls
 };
 
 LoadResult load(const Bytes& file, const std::vector<std::string>& scenario = {}) {
@@ -40,10 +42,12 @@ LoadResult load(const Bytes& file, const std::vector<std::string>& scenario = {}
     if (r.opened) {
         r.dataPosition = waveFile->tell();
         r.uploaded = ReadWaveIntoBuffer(fake.buffer(), 0);
+        r.uploadFailed = waveUploadFailed;
         CloseWaveFile();
     }
     EXPECT_FALSE(waveFile) << "the reader must not keep a file";
     r.uploads = fake.uploads();
+    for (const std::string& line : fake.logLines()) r.formatLookups += line.rfind("alGetEnumValue(", 0) == 0;
     return r;
 }
 
@@ -61,10 +65,10 @@ struct FormatCase {
 const FormatCase kFormatCases[] = {
     {"pcm_mono16", 1, 1, 16, 0, 16, AL_FORMAT_MONO16, 2},
     {"pcm_mono8", 1, 1, 8, 0, 16, AL_FORMAT_MONO8, 1},
-    {"pcm_mono24_takes_8bit_row", 1, 1, 24, 0, 16, AL_FORMAT_MONO8, 1},
+    {"pcm_mono24_has_no_row", 1, 1, 24, 0, 16, 0, 0},
     {"pcm_stereo16", 1, 2, 16, 0, 16, AL_FORMAT_STEREO16, 4},
     {"pcm_stereo8", 1, 2, 8, 0, 16, AL_FORMAT_STEREO8, 2},
-    {"pcm_stereo24_takes_8bit_row", 1, 2, 24, 0, 16, AL_FORMAT_STEREO8, 2},
+    {"pcm_stereo24_has_no_row", 1, 2, 24, 0, 16, 0, 0},
     {"pcm_quad16", 1, 4, 16, 0, 16, AL_FORMAT_QUAD16, 8},
     {"pcm_fmt18", 1, 2, 16, 0, 18, AL_FORMAT_STEREO16, 4},
     {"pcm_mask_ignored", 1, 2, 16, 0x33, 40, AL_FORMAT_STEREO16, 4},
@@ -90,6 +94,9 @@ const FormatCase kFormatCases[] = {
     {"ext_51_8bit", 0xFFFE, 6, 8, 0x3F, 40, 0, 0},
     {"ext_71_mask_of_51", 0xFFFE, 8, 16, 0x3F, 40, 0, 0},
     {"ext_zero_channels", 0xFFFE, 0, 16, 0, 40, 0, 0},
+    {"pcm_stereo32", 1, 2, 32, 0, 16, 0, 0},
+    {"ext_stereo24", 0xFFFE, 2, 24, 0x3, 40, 0, 0},
+    {"ext_mono32", 0xFFFE, 1, 32, 0x4, 40, 0, 0},
 };
 
 void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
@@ -105,6 +112,7 @@ TEST_P(FormatTable, ChoosesRowAndUploadsBytesUnchanged) {
     if (c.format == 0) {
         EXPECT_EQ(r.opened, 0);
         EXPECT_TRUE(r.uploads.empty());
+        EXPECT_EQ(r.formatLookups, 0) << "no row, so no format name to look up";
         return;
     }
     ASSERT_EQ(r.opened, 1);
@@ -158,6 +166,9 @@ std::vector<WalkCase> walk_cases() {
         {"data_before_fmt", riff({chunk("data", kSamples), chunk("fmt ", kFmt)}), 1, 20, kSamples},
         {"last_data_before_fmt_wins",
          riff({chunk("data", pattern(8, 99)), chunk("data", kSamples), chunk("fmt ", kFmt)}), 1, 36, kSamples},
+        {"odd_chunk_padded", riff({chunk_declaring("LIST", 3, concat(pattern(3), Bytes{0})), chunk("fmt ", kFmt),
+                                   chunk("data", kSamples)}),
+         1, 56, kSamples},
         {"odd_chunk_has_no_pad", riff({chunk("junk", pattern(3)), chunk("fmt ", kFmt), chunk("data", kSamples)}),
          1, 55, kSamples},
         {"riff_size_zero", riff({chunk("fmt ", kFmt), chunk("data", kSamples)}, &kZero), 1, 44, kSamples},
@@ -168,6 +179,8 @@ std::vector<WalkCase> walk_cases() {
          1, 44, kSamples},
         {"data_size_2_pow_31", riff({chunk("fmt ", kFmt), chunk_declaring("data", 0x80000000, kSamples)}), 1,
          44, kSamples},
+        {"cut_inside_a_frame", riff({chunk("fmt ", kFmt), chunk_declaring("data", 1000, first(kSamples, 63))}), 1,
+         44, first(kSamples, 60)},
         {"data_longer_than_declared", riff({chunk("fmt ", kFmt), chunk_declaring("data", 12, kSamples)}), 1,
          44, first(kSamples, 12)},
         {"empty_data_chunk", riff({chunk("fmt ", kFmt), chunk("data", {})}), 1, 44, std::nullopt},
@@ -226,6 +239,7 @@ TEST_P(ChunkWalk, OpensAndUploadsWhatTheFileHolds) {
         return;
     }
     EXPECT_EQ(r.dataPosition, c.dataPosition);
+    EXPECT_FALSE(r.uploadFailed);
     if (!c.uploaded) {
         EXPECT_EQ(r.uploaded, 0);
         EXPECT_TRUE(r.uploads.empty()) << "an empty data chunk calls no OpenAL";
@@ -292,6 +306,7 @@ TEST_P(UploadError, CountsAsFailedButTheBytesWereHandedOver) {
     Bytes file = canonical(2, kRate, kSamples);
     ASSERT_EQ(OpenWaveStream(make_memory_wave_stream(file.data(), int64_t(file.size()))), 1);
     EXPECT_EQ(ReadWaveIntoBuffer(fake.buffer(), 0), 0);
+    EXPECT_TRUE(waveUploadFailed);
     EXPECT_EQ(waveBytesLeft, 64) << "a failed upload leaves the count as it was";
     EXPECT_EQ(waveFile->tell(), 44 + 64) << "though the file moved on";
     CloseWaveFile();

@@ -186,6 +186,7 @@ TerminalSession::TerminalSession(SessionOptions options)
     std::map<std::string, std::string> settings{
         {"TERM", "xterm-256color"}, {"LANG", "C.UTF-8"}, {"LC_ALL", "C.UTF-8"}};
     for (const auto& [k, v] : options.env) settings[k] = v;
+    for (const auto& name : options.unsetEnv) settings.erase(name);
     auto dropped = [&](std::string_view entry) {
         std::string_view name = entry.substr(0, entry.find('='));
         return name == "COLUMNS" || name == "LINES" || settings.count(std::string(name)) ||
@@ -269,6 +270,7 @@ TerminalSession::~TerminalSession() {
 
 void TerminalSession::feed(const char* bytes, size_t len) {
     output_.append(bytes, len);
+    lastOutput_ = std::chrono::steady_clock::now();
     vterm_input_write(vt_, bytes, len);
 }
 
@@ -369,14 +371,42 @@ bool TerminalSession::waitUntil(const std::function<bool()>& condition, Millis t
     }
 }
 
+bool TerminalSession::shows(std::string_view text) const {
+    for (int r = 0; r < rows_; ++r)
+        if (row(r).find(text) != std::string::npos) return true;
+    return false;
+}
+
 bool TerminalSession::waitForText(std::string_view text, Millis timeout) {
-    return waitUntil(
-        [&] {
-            for (int r = 0; r < rows_; ++r)
-                if (row(r).find(text) != std::string::npos) return true;
-            return false;
-        },
-        timeout);
+    return waitUntil([&] { return shows(text); }, timeout);
+}
+
+bool TerminalSession::waitUntilSettled(const std::function<bool()>& condition, Millis quiet, Millis timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        pump();
+        const auto now = std::chrono::steady_clock::now();
+        const bool holds = condition();
+        if (holds && (finished() || now >= lastOutput_ + quiet)) return true;
+        if (finished() || now >= deadline) return false;
+        const auto until = holds ? std::min(lastOutput_ + quiet, deadline) : deadline;
+        waitForEvent(std::min(std::chrono::duration_cast<Millis>(until - now) + Millis{1}, kWaitSlice));
+    }
+}
+
+bool TerminalSession::waitForSettledText(std::string_view text, Millis timeout) {
+    return waitUntilSettled([&] { return shows(text); }, kSettleTime, timeout);
+}
+
+void TerminalSession::resize(int rows, int cols) {
+    pump();
+    rows_ = rows;
+    cols_ = cols;
+    vterm_set_size(vt_, rows, cols);
+    winsize ws{};
+    ws.ws_row = static_cast<unsigned short>(rows);
+    ws.ws_col = static_cast<unsigned short>(cols);
+    if (::ioctl(master_, TIOCSWINSZ, &ws) != 0) throw systemError("resizing the terminal");
 }
 
 bool TerminalSession::waitForRowText(int r, std::string_view text, Millis timeout) {

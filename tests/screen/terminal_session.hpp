@@ -34,11 +34,15 @@ using Millis = std::chrono::milliseconds;
 // Long enough for a sanitizer build on a busy machine; a passing test never
 // waits for it.
 inline constexpr Millis kDefaultTimeout{10000};
+// How long the program must have written nothing for its screen to count as
+// settled: far longer than a busy machine keeps it between two writes of one
+// step, far shorter than a key wait.
+inline constexpr Millis kSettleTime{300};
 
 struct SessionOptions {
     std::vector<std::string> argv{};            // argv[0] is looked up in PATH when it has no '/'
     std::map<std::string, std::string> env{};   // set in the child, over the defaults below
-    std::vector<std::string> unsetEnv{};        // removed from the child's environment
+    std::vector<std::string> unsetEnv{};        // removed from the child's environment (defaults included)
     std::string workdir{};                      // empty: the caller's working directory
     int rows = 24;
     int cols = 80;
@@ -109,6 +113,7 @@ public:
     std::vector<std::string> lines() const;  // every row, trailing blanks trimmed
     std::string cell(int r, int c) const;    // "" for the right half of a wide character
     Position cursor() const;
+    bool shows(std::string_view text) const;  // some row contains text
     std::string dump() const;                // the screen, cursor and program state, for failure messages
     const std::string& output() const { return output_; }  // every byte the program wrote
 
@@ -123,6 +128,16 @@ public:
     // Keys sent before that would be echoed (wine's console takes the
     // terminal a moment after the program's first output).
     bool waitForRawKeys(Millis timeout = kDefaultTimeout);
+    // The settled screen: the condition holds and the program has written
+    // nothing for `quiet` (or has ended). Read rows and cursor after these,
+    // not after the first sight of a text.
+    bool waitUntilSettled(const std::function<bool()>& condition, Millis quiet = kSettleTime,
+                          Millis timeout = kDefaultTimeout);
+    bool waitForSettledText(std::string_view text, Millis timeout = kDefaultTimeout);
+
+    // The user resizes the window: the emulator takes the new size and the
+    // terminal's, which sends the program SIGWINCH.
+    void resize(int rows, int cols);
 
     // Program state. exitStatus() looks without waiting; waitExit() waits up
     // to the timeout and returns Running if the program is still alive then.
@@ -161,6 +176,7 @@ private:
     VTermScreen* screen_ = nullptr;
     VTermState* state_ = nullptr;
     std::string output_;
+    std::chrono::steady_clock::time_point lastOutput_{};
     std::string replies_;  // what the emulator answered, not yet written to the program
     bool answerQueries_ = true;
 };

@@ -1,7 +1,7 @@
 // libFuzzer target: the WAV reader's walk and upload over arbitrary bytes.
 // OpenAL is replaced by three small functions that check what the reader
-// hands over: never more bytes than the input holds, and every byte of the
-// block readable (AddressSanitizer reports a block that is too small, and
+// hands over: never more bytes than the input holds, whole sample frames
+// only, and every byte of the block readable (AddressSanitizer reports a block that is too small, and
 // run_fuzz.sh's malloc limit one that is far larger than the input).
 
 #include <AL/al.h>
@@ -16,6 +16,7 @@ namespace {
 size_t inputSize = 0;
 bool failNextUpload = false;
 volatile uint32_t checksum = 0;
+int uploads = 0;
 }  // namespace
 
 extern "C" {
@@ -26,10 +27,12 @@ AL_API ALenum AL_APIENTRY alGetEnumValue(const ALchar* name) {
 }
 AL_API void AL_APIENTRY alBufferData(ALuint, ALenum format, const ALvoid* data, ALsizei size, ALsizei) {
     if (format == 0 || size < 0 || static_cast<size_t>(size) > inputSize) std::abort();
+    if (waveFrameSize <= 0 || size % waveFrameSize != 0) std::abort();
     auto* bytes = static_cast<const uint8_t*>(data);
     uint32_t sum = 0;
     for (ALsizei i = 0; i < size; ++i) sum += bytes[i];
     checksum = sum;
+    ++uploads;
 }
 AL_API ALenum AL_APIENTRY alGetError(void) {
     bool fail = failNextUpload;
@@ -48,10 +51,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (waveFile->tell() > static_cast<int64_t>(size) + 8) std::abort();
         // The input's last byte picks the way the upload is asked for.
         uint8_t mode = size ? data[size - 1] : 0;
-        failNextUpload = mode & 1;
+        const bool refuse = mode & 1;
+        failNextUpload = refuse;
+        const int uploadsBefore = uploads;
         int32_t before = waveBytesLeft;
         int32_t got = ReadWaveIntoBuffer(1, (mode & 2) ? (mode >> 2) : 0);
-        if (got < 0 || got > before || waveBytesLeft != before - got) std::abort();
+        // A partial frame at the end of the file is counted off but not handed over.
+        const int32_t dropped = before - got - waveBytesLeft;
+        if (got < 0 || got > before || dropped < 0 || dropped >= waveFrameSize) std::abort();
+        // A handed-over piece counts as failed exactly when OpenAL refused it.
+        if (uploads != uploadsBefore && waveUploadFailed != refuse) std::abort();
         ReadWaveIntoBuffer(1, 0);
         if (waveBytesLeft < 0) std::abort();
     } else if (waveFile) {
