@@ -1,7 +1,5 @@
 #include "console/console.hpp"
 
-#include <cerrno>
-#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -29,7 +27,8 @@ ConsoleBackend& current_backend() {
 
 void take_cursor_from_snapshot() {
     console.cursor = ScreenCursor{console.snapshot.width, console.snapshot.height,
-                                  console.snapshot.cursor_x, console.snapshot.cursor_y};
+                                  console.snapshot.cursor_x, console.snapshot.cursor_y,
+                                  console.snapshot.window_width};
 }
 
 // A screen that changed under the program (stopped and resumed, resized) is
@@ -101,11 +100,4 @@ KeyText poll_key() {
     // without a character, so a wait for a key ends (and a menu choice is 0).
     if (key.empty() && in.keys_ended()) key.chars[0] = static_cast<char>(255);
     return key;
-}
-
-void delay(uint32_t milliseconds) {
-    timespec left{static_cast<time_t>(milliseconds / 1000),
-                  static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-    }
 }

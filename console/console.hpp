@@ -34,7 +34,8 @@ KeyText poll_key();
 void delay(uint32_t milliseconds);
 
 // The routine that the close handler runs when the terminal goes away. It
-// must be async-signal-safe: it may run from a signal handler.
+// must be async-signal-safe: it may run from a signal handler, or on the
+// Windows console's handler thread while the main thread is held.
 void set_end_routine(void (*end_routine)());
 
 // Where the console services go. The default is the process's terminal

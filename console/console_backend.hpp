@@ -1,8 +1,8 @@
 #pragma once
 // What the console services need from the platform: a character-cell screen
 // of known size (or a plain output stream), non-blocking keys, and a close
-// notification. The Linux terminal is one implementation; tests use an
-// in-memory screen.
+// notification. The Linux terminal and the Windows console are the two
+// implementations; tests use an in-memory screen.
 
 #include <string_view>
 
@@ -12,10 +12,11 @@
 struct ConsoleSnapshot {
     bool is_screen = false;  // false: output is a file or pipe
     bool utf8 = false;       // the screen shows UTF-8 text
-    int width = 0;           // columns (the buffer width and window width)
-    int height = 0;          // rows; the bottom row is height - 1
+    int width = 0;           // columns of a row (a Windows console: the buffer width)
+    int height = 0;          // rows; the bottom row is height - 1 (the window's bottom row)
     int cursor_x = 0;
     int cursor_y = 0;
+    int window_width = 0;    // columns of the visible window, where narrower than a row; 0: width
 };
 
 class ConsoleBackend : public ScreenSurface {
@@ -46,5 +47,6 @@ public:
     }
 };
 
-// The backend for the process's own terminal.
+// The backend for the process's own terminal: the Linux terminal, or the
+// Windows console.
 ConsoleBackend& terminal_console_backend();

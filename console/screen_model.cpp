@@ -17,7 +17,7 @@ void screen_print(ScreenCursor& cursor, const std::vector<Cell>& cells, ScreenSu
     const int64_t n = static_cast<int64_t>(cells.size());
     if (n == 0) return;
     const int64_t width = std::max(cursor.width, 1);
-    const int64_t right = width - 1;
+    const int64_t right = (cursor.window_width > 0 ? cursor.window_width : width) - 1;
     const int64_t bottom = std::max(cursor.height, 1) - 1;
     int64_t x = cursor.x;
     int64_t y = cursor.y;

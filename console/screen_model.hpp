@@ -24,10 +24,14 @@ public:
 };
 
 struct ScreenCursor {
-    int width = 0;   // cells per row
+    int width = 0;   // cells per row: where text wraps and the cursor advances
     int height = 0;  // rows; the bottom row is height - 1
     int x = 0;
     int y = 0;
+    // Cells per row that the room check counts: the visible window's width
+    // where it is narrower than the rows (a Windows console buffer wider
+    // than its window); 0 means the same as width.
+    int window_width = 0;
 };
 
 // Writes the cells at the cursor, scrolling first when they would not fit,

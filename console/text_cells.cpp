@@ -1,7 +1,8 @@
 #include "console/text_cells.hpp"
 
 #include <cstdint>
-#include <cwchar>
+
+#include "console/character_width.hpp"
 
 namespace {
 
@@ -103,7 +104,7 @@ std::vector<Cell> text_to_cells(const char* text, bool utf8, int max_cells) {
                 // Only characters one column wide keep the cursor in step;
                 // wide, zero-width and C1 control characters show as one
                 // replacement cell instead.
-                const bool one_column = wcwidth(static_cast<wchar_t>(code_point)) == 1;
+                const bool one_column = is_single_column(code_point);
                 cells.push_back(one_column ? make_cell(reinterpret_cast<const char*>(p), length)
                                            : kReplacement);
                 p += length;

@@ -1,16 +1,16 @@
 #include "device/device_list.hpp"
 
 #include <AL/alc.h>
-#include <sys/mman.h>
 
 #include <cstring>
 
+#include "device/system_pages.hpp"
 #include "device/working_heap.hpp"
 
 namespace {
 
 // The entries (texts in the working heap) sit in a store of their own,
-// mapped from the system so that releasing it is one system call, safe from
+// taken from the system so that releasing it is one system call, safe from
 // a signal handler.
 const char** entries = nullptr;
 int entryCount = 0;
@@ -20,11 +20,11 @@ bool append_entry(const char* name) {
     const std::size_t needed = (static_cast<std::size_t>(entryCount) + 1) * sizeof(const char*);
     if (needed > storeBytes) {
         const std::size_t grown = storeBytes == 0 ? 4096 : storeBytes * 2;
-        void* memory = mmap(nullptr, grown, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (memory == MAP_FAILED) return false;
+        void* memory = map_system_pages(grown);
+        if (memory == nullptr) return false;
         if (entries != nullptr) {
             std::memcpy(memory, entries, static_cast<std::size_t>(entryCount) * sizeof(const char*));
-            munmap(entries, storeBytes);
+            unmap_system_pages(entries, storeBytes);
         }
         entries = static_cast<const char**>(memory);
         storeBytes = grown;
@@ -67,7 +67,7 @@ void clear_device_list() {
 }
 
 void release_device_list_store() {
-    if (entries != nullptr) munmap(entries, storeBytes);
+    if (entries != nullptr) unmap_system_pages(entries, storeBytes);
     entries = nullptr;
     entryCount = 0;
     storeBytes = 0;

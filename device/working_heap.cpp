@@ -1,9 +1,9 @@
 #include "device/working_heap.hpp"
 
-#include <sys/mman.h>
-
 #include <cstdint>
 #include <cstring>
+
+#include "device/system_pages.hpp"
 
 namespace {
 
@@ -27,8 +27,8 @@ Block* map_block(std::size_t payload, Block* previous) {
     const std::size_t header = round_up(sizeof(Block), kAlignment);
     if (payload > SIZE_MAX / 2) return nullptr;
     const std::size_t size = header + payload;
-    void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) return nullptr;
+    void* memory = map_system_pages(size);
+    if (memory == nullptr) return nullptr;
     auto* block = static_cast<Block*>(memory);
     block->previous = previous;
     block->size = size;
@@ -84,7 +84,7 @@ char* heap_join(const char* first, const char* second, const char* third) {
 void destroy_working_heap() {
     while (newestBlock != nullptr) {
         Block* previous = newestBlock->previous;
-        munmap(newestBlock, newestBlock->size);
+        unmap_system_pages(newestBlock, newestBlock->size);
         newestBlock = previous;
     }
 }

@@ -12,8 +12,6 @@ const char* waveFileName = nullptr;
 
 namespace {
 
-// The media folder: "Media" in the parent of the working directory.
-constexpr const char* kMediaDirectory = "../Media/";
 constexpr uint32_t kDotIntervalMs = 100;
 
 ALuint buffer = 0;

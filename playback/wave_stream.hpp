@@ -28,6 +28,10 @@ public:
     virtual int64_t size() const = 0;
 };
 
+// The media folder, "Media" in the parent of the working directory, spelled
+// the platform's way; a file name follows it directly.
+extern const char kMediaDirectory[];
+
 // Opens an existing regular file for reading. Directories, FIFOs, devices
 // and files that cannot be opened give null; the open never blocks.
 std::unique_ptr<WaveStream> open_wave_file_stream(const char* path);
@@ -37,6 +41,6 @@ std::unique_ptr<WaveStream> make_memory_wave_stream(const uint8_t* bytes, int64_
 
 // Closes the file descriptor of the file stream that is open, if any, with
 // nothing but async-signal-safe calls; for the end routine, which may run
-// from a signal handler. The stream object itself is left for the process
+// from a signal handler (on Windows, from the console's handler thread). The stream object itself is left for the process
 // end to release.
 void close_open_wave_descriptor();

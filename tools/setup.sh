@@ -70,7 +70,15 @@ packages=(
   libvterm-dev                       # terminal emulator behind the screen tests
   'openal-info|openal-tools'         # OpenAL Soft's info tool: what the tests expect of it
   clang libclang-rt-dev              # the WAV reader's fuzzer (libFuzzer)
+  sox                                # checks the audio in a release bundle's rendered WAV
 )
+# Only for the Windows cross build (tools/setup.sh windows) and its tests.
+windows_packages=(
+  g++-mingw-w64-x86-64-posix         # cross compilers for 64-bit Windows (x86_64-w64-mingw32-g++-posix)
+  gcc-mingw-w64-x86-64-posix         #   and its C compiler, for OpenAL Soft
+  wine wine64                        # runs the Windows programs and their tests here
+)
+[ "$preset" != windows ] || packages+=("${windows_packages[@]}")
 install_packages "${packages[@]}"
 
 step "Configuring the build (cmake --preset $preset)"

@@ -10,8 +10,10 @@
 
 class MemoryScreen final : public ConsoleBackend {
 public:
-    MemoryScreen(int width, int height, int cursor_x, int cursor_y, bool is_screen = true)
-        : width_(width), height_(height), is_screen_(is_screen),
+    // window_width: the visible window's columns where narrower than the
+    // rows (a Windows console buffer); 0 means as wide as the rows.
+    MemoryScreen(int width, int height, int cursor_x, int cursor_y, bool is_screen = true, int window_width = 0)
+        : width_(width), height_(height), window_width_(window_width), is_screen_(is_screen),
           rows_(static_cast<size_t>(height), std::vector<std::string>(static_cast<size_t>(width), " ")) {
         visible_x = cursor_x;
         visible_y = cursor_y;
@@ -19,7 +21,7 @@ public:
 
     ConsoleSnapshot attach() override {
         ++attaches;
-        return ConsoleSnapshot{is_screen_, true, width_, height_, visible_x, visible_y};
+        return ConsoleSnapshot{is_screen_, true, width_, height_, visible_x, visible_y, window_width_};
     }
     void detach() override { ++detaches; }
     int register_close_handler(void (*)()) override { return ++registrations; }
@@ -74,6 +76,7 @@ public:
 private:
     int width_;
     int height_;
+    int window_width_;
     bool is_screen_;
     std::vector<std::vector<std::string>> rows_;
 };

@@ -27,6 +27,7 @@ struct ScreenCase {
     std::vector<std::pair<int, std::string>> rows;  // row index, expected text
     int cursor_x, cursor_y;
     int scrolls;
+    int window_width = 0;  // narrower than the rows: a Windows console buffer
 };
 
 void PrintTo(const ScreenCase& c, std::ostream* os) { *os << c.name; }
@@ -69,6 +70,12 @@ const std::vector<ScreenCase> kCases = {
      {{0, "\xEF\xBF\xBD|\xEF\xBF\xBD|\xEF\xBF\xBD"}}, 5, 0, 0},
     {"text longer than the rows below scrolls several times", 10, 3, 5, 2,
      {{false, "0123456789abcdef"}}, {{0, "     01234"}, {1, "56789abcde"}, {2, "f"}}, 1, 2, 2},
+    // The room check counts the window's 80 columns; the text wraps at the
+    // buffer's 100.
+    {"room is counted in the window, wrapping in the buffer", 100, 4, 70, 3,
+     {{false, k20.c_str()}}, {{2, std::string(70, ' ') + k20}, {3, ""}}, 90, 2, 1, 80},
+    {"a window-wide text on the bottom row fits the buffer row", 100, 4, 0, 3,
+     {{false, k80.c_str()}}, {{2, k80}, {3, ""}}, 80, 2, 1, 80},
 };
 
 class ScreenLogic : public ::testing::TestWithParam<ScreenCase> {
@@ -78,7 +85,7 @@ protected:
 
 TEST_P(ScreenLogic, TextAndCursorLandWhereTheRulesSay) {
     const ScreenCase& c = GetParam();
-    MemoryScreen screen(c.width, c.height, c.start_x, c.start_y);
+    MemoryScreen screen(c.width, c.height, c.start_x, c.start_y, true, c.window_width);
     use_console_backend(&screen);
     ASSERT_NE(open_console(), 0);
     for (const Step& step : c.steps) {

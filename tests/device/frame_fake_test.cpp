@@ -13,6 +13,7 @@
 
 #include "fakeal_support.hpp"
 #include "program_run.hpp"
+#include "programs_under_test.hpp"
 
 namespace {
 
@@ -33,7 +34,7 @@ const std::string kWait = "\nPress any key to exit";
 const std::string kSilent = "";
 
 std::string banner_for(const std::string& program) {
-    return program == "quorvel" ? "Quorvel Test Application\n" : "Ferrowin Application\n";
+    return is_quorvel(program) ? "Quorvel Test Application\n" : "Ferrowin Application\n";
 }
 
 std::string eleven_menu() {
@@ -114,8 +115,7 @@ TEST_P(Frame, PrintsTheDevicePhaseAndEndsAsExpected) {
     const auto& [program, c] = GetParam();
     fakeal::Sandbox sandbox(c.scenario);
     const Environment environment = as_environment(sandbox.environment());
-    const ProgramRun run = run_program_with_input(program == "quorvel" ? QUORVEL_PATH : FERROWIN_PATH,
-                                                  environment, c.keys);
+    const ProgramRun run = run_program_with_input(program_command(program, OpenAl::stand_in), environment, c.keys);
 
     EXPECT_EQ(run.exitCode, 0);
     const std::string head = banner_for(program) + c.head;
@@ -139,8 +139,12 @@ TEST_P(Frame, PrintsTheDevicePhaseAndEndsAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Frame,
-    ::testing::Combine(::testing::Values("quorvel", "ferrowin"), ::testing::ValuesIn(kCases)),
-    [](const auto& info) { return std::get<0>(info.param) + "_" + std::get<1>(info.param).name; });
+    ::testing::Combine(::testing::ValuesIn(programs_under_test()), ::testing::ValuesIn(kCases)),
+    [](const auto& info) {
+        std::string program = std::get<0>(info.param);
+        std::replace(program.begin(), program.end(), '.', '_');
+        return program + "_" + std::get<1>(info.param).name;
+    });
 
 TEST(Frame, LongNameIsCutOnScreenButOpenedWhole) {
     const std::string name = std::string(200, 'n') + std::string(100, 'm');

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "fakeal_support.hpp"
+#include "programs_under_test.hpp"
 #include "report_lines.hpp"
 
 namespace {
@@ -85,12 +86,12 @@ std::vector<ReportCase> report_cases() {
 
 void PrintTo(const ReportCase& c, std::ostream* out) { *out << c.name; }
 
-class FakeReport : public testing::TestWithParam<ReportCase> {};
+class FakeReport : public testing::TestWithParam<std::tuple<std::string, ReportCase>> {};
 
 TEST_P(FakeReport, PrintsExactlyTheExpectedReport) {
-    const ReportCase& c = GetParam();
+    const auto& [platform, c] = GetParam();
     fakeal::Sandbox sandbox(c.scenario);
-    const ProgramRun run = run_ferrowin(as_environment(sandbox.environment()));
+    const ProgramRun run = run_ferrowin(as_environment(sandbox.environment()), platform);
     EXPECT_EQ(run.output, expected_output("Fake Device", c.report));
     EXPECT_EQ(run.exitCode, 0);
 
@@ -106,9 +107,11 @@ TEST_P(FakeReport, PrintsExactlyTheExpectedReport) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, FakeReport, testing::ValuesIn(report_cases()),
-                         [](const testing::TestParamInfo<ReportCase>& info) {
-                             return std::string(info.param.name);
+INSTANTIATE_TEST_SUITE_P(Scenarios, FakeReport,
+                         testing::Combine(testing::ValuesIn(platforms_under_test()),
+                                          testing::ValuesIn(report_cases())),
+                         [](const auto& info) {
+                             return std::get<0>(info.param) + "_" + std::get<1>(info.param).name;
                          });
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "report_lines.hpp"
 
+#include "programs_under_test.hpp"
+
 Lines refused(Lines lines, const std::vector<std::string>& nameFields) {
     for (std::string& line : lines) {
         for (const std::string& field : nameFields) {
@@ -29,7 +31,8 @@ std::string expected_output(const std::string& deviceName, const Lines& report) 
     return text + lines.back();
 }
 
-ProgramRun run_ferrowin(const Environment& environment) {
-    return run_program_with_input(FERROWIN_PATH, environment, "1x");
+ProgramRun run_ferrowin(const Environment& environment, const std::string& platform) {
+    return run_program_with_input(program_command(program_on(platform, "ferrowin"), OpenAl::stand_in),
+                                  environment, "1x");
 }
 

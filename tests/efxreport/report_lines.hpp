@@ -51,6 +51,7 @@ Lines expected_lines(const std::string& deviceName, const Lines& report);
 // The same as one text, line ends included.
 std::string expected_output(const std::string& deviceName, const Lines& report);
 
-// Runs ferrowin with keys on a pipe: "1" for the menu, a key for the final wait.
-ProgramRun run_ferrowin(const Environment& environment);
+// Runs ferrowin of platform against the stand-in OpenAL (environment from
+// its sandbox) with keys on a pipe: "1" for the menu, a key for the final wait.
+ProgramRun run_ferrowin(const Environment& environment, const std::string& platform = "linux");
 

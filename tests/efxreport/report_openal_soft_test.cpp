@@ -4,7 +4,9 @@
 // cross-check of the type probes against openal-info. What the library
 // offers by default differs between its versions, so every expectation is
 // taken from the installation itself: openal-info for the types and the send
-// count, slot_limit_probe for the slot limit.
+// count, slot_limit_probe for the slot limit. The Windows rows run
+// ferrowin.exe under wine with the OpenAL32.dll of the Windows build, and ask
+// that library through the same two programs built for Windows.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 #include <map>
 #include <sstream>
 
+#include "programs_under_test.hpp"
 #include "report_lines.hpp"
 #include "terminal_session.hpp"
 
@@ -56,9 +59,18 @@ const std::pair<const char*, const char*> kOpenAlInfoNames[] = {
     {" Band Pass         ", "Band-pass"},
 };
 
-std::string run_openal_info(const Environment& environment) {
-    const ProgramRun run = run_program_with_input(OPENAL_INFO_PATH, environment, "");
-    return run.output;
+std::string run_openal_info(const Environment& environment, const std::string& platform) {
+    const ProgramRun run = run_program_with_input(
+        program_command(program_on(platform, "openal-info"), OpenAl::installed), environment, "");
+    // The Windows one ends its lines in CR LF.
+    std::string output = run.output;
+    std::erase(output, '\r');
+    return output;
+}
+
+std::string slot_limit_probe(const std::string& platform) {
+    if (platform == "windows") return std::string(WINE_LAUNCHER_DIR) + "/openal/slot_limit_probe";
+    return SLOT_LIMIT_PROBE_PATH;
 }
 
 // The comma-separated names listed under heading, on the indented lines
@@ -91,8 +103,8 @@ struct InfoReport {
     std::string sends;               // the send count as written
 };
 
-InfoReport read_openal_info(const Environment& environment) {
-    const std::string info = run_openal_info(environment);
+InfoReport read_openal_info(const Environment& environment, const std::string& platform) {
+    const std::string info = run_openal_info(environment, platform);
     InfoReport report;
     report.types = listed_under(info, "Supported effects:");
     const std::vector<std::string> filters = listed_under(info, "Supported filters:");
@@ -136,19 +148,20 @@ const SoftCase kSoftCases[] = {
 // come from slot_limit_probe and openal-info under that configuration. The
 // types come from openal-info without one, less those the case excludes:
 // not every version's openal-info follows "excludefx".
-Lines installed_report(const SoftCase& c, const Environment& environment) {
+Lines installed_report(const SoftCase& c, const Environment& environment, const std::string& platform) {
     const IsolatedConfiguration noConfiguration("");
-    const InfoReport installed = read_openal_info(noConfiguration.environment());
-    const InfoReport configured = read_openal_info(environment);
+    const InfoReport installed = read_openal_info(noConfiguration.environment(), platform);
+    const InfoReport configured = read_openal_info(environment, platform);
     std::vector<std::string> refusedFields = c.excluded;
     for (const auto& [nameField, infoName] : kOpenAlInfoNames) {
         if (std::find(installed.types.begin(), installed.types.end(), infoName) ==
             installed.types.end())
             refusedFields.push_back(nameField);
     }
-    const ProgramRun probe = run_program_with_input(SLOT_LIMIT_PROBE_PATH, environment, "");
+    const ProgramRun probe = run_program_with_input(slot_limit_probe(platform), environment, "");
     EXPECT_EQ(probe.exitCode, 0) << probe.output;
     std::string slots = probe.output;
+    std::erase(slots, '\r');
     if (!slots.empty() && slots.back() == '\n') slots.pop_back();
     return join({{counted(slots, " Auxiliary Effect Slot"),
                   counted(configured.sends, " Auxiliary Send") + " per Source"},
@@ -160,13 +173,14 @@ void PrintTo(const SoftCase& c, std::ostream* out) { *out << c.name; }
 // Tall enough that the whole run fits without scrolling.
 constexpr int kScreenRows = 40;
 
-// Runs ferrowin on a terminal, picks device 1, and returns the screen once
-// the final wait shows; then presses a key and expects exit code 0.
-Lines report_screen(const Environment& environment) {
-    screen::SessionOptions options{.argv = {FERROWIN_PATH}, .rows = kScreenRows};
+// Runs ferrowin (a command) on a terminal, picks device 1, and returns the
+// screen once the final wait shows; then presses a key and expects exit code 0.
+Lines report_screen(const Environment& environment, const std::string& ferrowin = FERROWIN_PATH) {
+    screen::SessionOptions options{.argv = {ferrowin}, .rows = kScreenRows};
     for (const auto& [name, value] : environment) options.env[name] = value;
     screen::TerminalSession session(options);
     EXPECT_TRUE(session.waitForText("Select OpenAL device:")) << session.dump();
+    EXPECT_TRUE(session.waitForRawKeys()) << session.dump();
     session.send("1");
     EXPECT_TRUE(session.waitForSettledText("Press any key to exit")) << session.dump();
     const Lines screenLines = session.lines();
@@ -175,24 +189,26 @@ Lines report_screen(const Environment& environment) {
     return screenLines;
 }
 
-class OpenAlSoftReport : public testing::TestWithParam<SoftCase> {};
+class OpenAlSoftReport : public testing::TestWithParam<std::tuple<std::string, SoftCase>> {};
 
 TEST_P(OpenAlSoftReport, ShowsExactlyTheExpectedReport) {
-    const SoftCase& c = GetParam();
+    const auto& [platform, c] = GetParam();
     IsolatedConfiguration configuration(c.configuration);
-    Lines expected = expected_lines(kDeviceName, installed_report(c, configuration.environment()));
+    Lines expected =
+        expected_lines(kDeviceName, installed_report(c, configuration.environment(), platform));
     expected.resize(kScreenRows);
-    EXPECT_EQ(report_screen(configuration.environment()), expected);
+    EXPECT_EQ(report_screen(configuration.environment(),
+                            program_command(program_on(platform, "ferrowin"), OpenAl::installed)),
+              expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Configurations, OpenAlSoftReport, testing::ValuesIn(kSoftCases),
-                         [](const testing::TestParamInfo<SoftCase>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Configurations, OpenAlSoftReport,
+                         testing::Combine(testing::ValuesIn(platforms_under_test()), testing::ValuesIn(kSoftCases)),
+                         [](const auto& info) { return std::get<0>(info.param) + "_" + std::get<1>(info.param).name; });
 
 TEST(OpenAlInfoCrossCheck, ProbesAgreeWithTheTypesOpenAlInfoLists) {
     IsolatedConfiguration configuration("");
-    const InfoReport info = read_openal_info(configuration.environment());
+    const InfoReport info = read_openal_info(configuration.environment(), "linux");
     ASSERT_FALSE(info.types.empty());
 
     const Lines screenLines = report_screen(configuration.environment());

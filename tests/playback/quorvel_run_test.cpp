@@ -13,6 +13,7 @@
 #include "fakeal_support.hpp"
 #include "temp_dir.hpp"
 #include "program_run.hpp"
+#include "programs_under_test.hpp"
 #include "wave_builder.hpp"
 
 using namespace wavetest;
@@ -22,9 +23,10 @@ namespace {
 
 // A run directory laid out as the build tree is: bin/ (the working
 // directory) and Media/ side by side.
+// The program is quorvel of the given platform.
 class RunLayout {
 public:
-    RunLayout() {
+    explicit RunLayout(const std::string& platform = "linux") : program_(program_on(platform, "quorvel")) {
         fs::create_directories(dir_.path() / "bin");
         fs::create_directories(dir_.path() / "Media");
     }
@@ -32,12 +34,13 @@ public:
     void copy_media(const std::string& from) { fs::copy_file(from, dir_.path() / "Media/Footsteps.wav"); }
     std::string file(const std::string& name) const { return dir_.file(name); }
 
-    ProgramRun run(const Environment& env, const std::string& keys = "1x") {
-        return run_program_with_input(QUORVEL_PATH, env, keys, 60, dir_.file("bin"));
+    ProgramRun run(const Environment& env, const std::string& keys = "1x", OpenAl library = OpenAl::installed) {
+        return run_program_with_input(program_command(program_, library), env, keys, 60, dir_.file("bin"));
     }
 
 private:
     TempDir dir_;
+    std::string program_;
 };
 
 const std::vector<std::pair<std::string, std::string>> kNullBackend = {{"ALSOFT_DRIVERS", "null"}};
@@ -76,31 +79,36 @@ struct ShortCase {
     const char* name;
     Bytes file;
     const char* expected;  // the text from the device line to the final wait
+    bool directory = false;  // Footsteps.wav is a directory
 };
 
 void PrintTo(const ShortCase& c, std::ostream* os) { *os << c.name; }
 
-class QuorvelShortRun : public testing::TestWithParam<ShortCase> {};
+class QuorvelShortRun : public testing::TestWithParam<std::tuple<std::string, ShortCase>> {};
 
 TEST_P(QuorvelShortRun, PrintsTheJobLines) {
-    RunLayout layout;
-    if (!GetParam().file.empty()) layout.put_media(GetParam().file);
+    const auto& [platform, c] = GetParam();
+    RunLayout layout(platform);
+    if (!c.file.empty()) layout.put_media(c.file);
+    if (c.directory) fs::create_directories(layout.file("Media/Footsteps.wav"));
     ProgramRun r = layout.run(kNullBackend);
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_NE(r.output.find(GetParam().expected), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find(c.expected), std::string::npos) << r.output;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, QuorvelShortRun,
-    testing::Values(
+    testing::Combine(testing::ValuesIn(platforms_under_test()), testing::Values(
         ShortCase{"sound_under_100ms", tone(44100, 440, 0.05),
                   "Opened OpenAL Soft Device\nPlaying Source .\n\nPress any key to exit"},
         ShortCase{"empty_data_chunk", riff({chunk("fmt ", fmt_body(1, 2, 44100, 16)), chunk("data", {})}),
                   "Opened OpenAL Soft Device\nPlaying Source .\n\nPress any key to exit"},
         ShortCase{"missing_file", {}, "Opened OpenAL Soft Device\n-ERR: Failed to load Footsteps.wav\n\nPress any key to exit"},
         ShortCase{"not_a_wave_file", Bytes(100, 'x'),
-                  "Opened OpenAL Soft Device\n-ERR: Failed to load Footsteps.wav\n\nPress any key to exit"}),
-    [](const auto& info) { return std::string(info.param.name); });
+                  "Opened OpenAL Soft Device\n-ERR: Failed to load Footsteps.wav\n\nPress any key to exit"},
+        ShortCase{"media_file_is_a_directory", {},
+                  "Opened OpenAL Soft Device\n-ERR: Failed to load Footsteps.wav\n\nPress any key to exit", true})),
+    [](const auto& info) { return std::get<0>(info.param) + "_" + std::get<1>(info.param).name; });
 
 // ---- the rendered sound, through OpenAL Soft's wave-file writer ----
 
@@ -153,9 +161,11 @@ double power_at(const std::vector<double>& x, uint32_t rate, double hz) {
     return s1 * s1 + s2 * s2 - c * s1 * s2;
 }
 
-TEST(QuorvelRender, TheRenderedSoundIsTheToneOfTheFile) {
+class QuorvelRender : public testing::TestWithParam<std::string> {};
+
+TEST_P(QuorvelRender, TheRenderedSoundIsTheToneOfTheFile) {
     constexpr double kHz = 880, kSeconds = 1.0;
-    RunLayout layout;
+    RunLayout layout(GetParam());
     layout.put_media(tone(22050, kHz, kSeconds));  // resampled to the device rate on the way
     std::string output = layout.file("rendered.wav");
     std::ofstream(layout.file("alsoft.conf")) << "[wave]\nfile=" << output << "\n";
@@ -182,6 +192,9 @@ TEST(QuorvelRender, TheRenderedSoundIsTheToneOfTheFile) {
     for (double off : {kHz * 0.75, kHz * 1.5, kHz * 2})
         EXPECT_GT(on, 1000 * power_at(sound, rendered.rate, off)) << off << " Hz";
 }
+
+INSTANTIATE_TEST_SUITE_P(Platforms, QuorvelRender, testing::ValuesIn(platforms_under_test()),
+                         [](const auto& info) { return info.param; });
 
 // ---- with the stand-in OpenAL: the calls the job makes ----
 
@@ -250,14 +263,14 @@ const std::vector<JobCallCase> kJobCallCases = {
 
 [[maybe_unused]] void PrintTo(const JobCallCase& c, std::ostream* os) { *os << c.name; }
 
-class QuorvelJobCalls : public testing::TestWithParam<JobCallCase> {};
+class QuorvelJobCalls : public testing::TestWithParam<std::tuple<std::string, JobCallCase>> {};
 
 TEST_P(QuorvelJobCalls, AreExactlyTheseInThisOrder) {
-    const JobCallCase& c = GetParam();
-    RunLayout layout;
+    const auto& [platform, c] = GetParam();
+    RunLayout layout(platform);
     if (c.media) layout.put_media(canonical(2, 44100, c.samples));
     fakeal::Sandbox box(c.scenario);
-    ProgramRun r = layout.run(as_environment(box.environment()));
+    ProgramRun r = layout.run(as_environment(box.environment()), "1x", OpenAl::stand_in);
     ASSERT_EQ(r.exitCode, 0) << r.output;
 
     const std::string opened = "\nOpened Fake Device Device\n";
@@ -272,8 +285,9 @@ TEST_P(QuorvelJobCalls, AreExactlyTheseInThisOrder) {
     EXPECT_EQ(std::vector<std::string>(begin + 1, end), c.calls);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, QuorvelJobCalls, testing::ValuesIn(kJobCallCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Scenarios, QuorvelJobCalls,
+                         testing::Combine(testing::ValuesIn(platforms_under_test()), testing::ValuesIn(kJobCallCases)),
+                         [](const auto& info) { return std::get<0>(info.param) + "_" + std::get<1>(info.param).name; });
 
 // ---- the pace of the dots against a slow implementation ----
 

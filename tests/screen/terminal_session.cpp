@@ -417,6 +417,15 @@ bool TerminalSession::waitForCursor(Position where, Millis timeout) {
     return waitUntil([&] { return cursor() == where; }, timeout);
 }
 
+bool TerminalSession::waitForRawKeys(Millis timeout) {
+    return waitUntil(
+        [&] {
+            const std::optional<termios> modes = termiosNow();
+            return modes && (modes->c_lflag & (ECHO | ICANON)) == 0;
+        },
+        timeout);
+}
+
 bool TerminalSession::waitForExit(Millis timeout) {
     return waitUntil([&] { return !status_.running(); }, timeout);
 }

@@ -124,6 +124,10 @@ public:
     bool waitForRowText(int r, std::string_view text, Millis timeout = kDefaultTimeout);   // row r contains text
     bool waitForCursor(Position where, Millis timeout = kDefaultTimeout);
     bool waitForExit(Millis timeout = kDefaultTimeout);
+    // The program reads the terminal's keys raw: no echo, no line editing.
+    // Keys sent before that would be echoed (wine's console takes the
+    // terminal a moment after the program's first output).
+    bool waitForRawKeys(Millis timeout = kDefaultTimeout);
     // The settled screen: the condition holds and the program has written
     // nothing for `quiet` (or has ended). Read rows and cursor after these,
     // not after the first sight of a text.

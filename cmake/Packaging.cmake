@@ -1,0 +1,38 @@
+# Release bundles (cpack in a build tree): the two programs in bin/ and the
+# footsteps in Media/, laid out as in the build tree, so that after
+# unpacking `cd bin` and starting a program is all it takes.
+#   Windows: quorvel-ferrowin-windows-x64.zip, with OpenAL32.dll beside the programs
+#   Linux:   quorvel-ferrowin-linux-<arch>.tar.gz, using the system's OpenAL
+
+install(TARGETS quorvel ferrowin RUNTIME DESTINATION bin)
+install(FILES ${CMAKE_BINARY_DIR}/Media/Footsteps.wav DESTINATION Media)
+if(WIN32)
+  install(FILES ${OPENAL_SOFT_DLL} DESTINATION bin)
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/README-windows.txt DESTINATION . RENAME README.txt)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME quorvel-ferrowin-windows-x64)
+else()
+  install(FILES ${CMAKE_SOURCE_DIR}/packaging/README-linux.txt DESTINATION . RENAME README.txt)
+  set(CPACK_GENERATOR TGZ)
+  set(CPACK_PACKAGE_FILE_NAME quorvel-ferrowin-linux-${CMAKE_SYSTEM_PROCESSOR})
+endif()
+
+set(CPACK_PACKAGE_NAME quorvel-ferrowin)
+set(CPACK_PACKAGE_VENDOR quorvel-ferrowin)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "quorvel and ferrowin: OpenAL device checks for the console")
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+include(CPack)
+
+# The bundle unpacked into a fresh folder and both programs run from it
+# (under wine for Windows): tools/check_bundle.sh.
+if(BUILD_TESTING)
+  if(WIN32)
+    set(bundle_platform windows)
+  else()
+    set(bundle_platform linux)
+  endif()
+  add_test(NAME release_bundle COMMAND ${CMAKE_SOURCE_DIR}/tools/check_bundle.sh ${bundle_platform} ${CMAKE_BINARY_DIR})
+  set_tests_properties(release_bundle PROPERTIES LABELS bundle TIMEOUT 300)
+endif()

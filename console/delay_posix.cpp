@@ -1,0 +1,14 @@
+// Delay on POSIX: nanosleep, resumed with the time left when a signal
+// interrupts it.
+
+#include <cerrno>
+#include <ctime>
+
+#include "console/console.hpp"
+
+void delay(uint32_t milliseconds) {
+    timespec left{static_cast<time_t>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
