@@ -207,6 +207,8 @@ TEST(FrameOnTerminal, LateCursorAnswerIsNoKey) {
     SilentTerminalRun run;
     TerminalSession& t = *run.terminal;
     ASSERT_TRUE(t.waitForText("1. A (DEFAULT)")) << t.dump();
+    // The menu's last line end may come in a later write than its text.
+    ASSERT_TRUE(t.waitForCursor({23, 0})) << t.dump();
     EXPECT_EQ(t.row(21), "Select OpenAL device:");
     EXPECT_EQ(t.row(22), "1. A (DEFAULT)");
     EXPECT_EQ(t.cursor(), (Position{23, 0}));
