@@ -82,7 +82,7 @@ TEST_P(FrameOnTerminalOn, MenuChoiceAndFinalWait) {
 
     t.send("q");
     EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
-    EXPECT_EQ(t.terminalModeChanges(), "");
+    EXPECT_EQ(t.modeChangesLeftBehind(), "");
     EXPECT_EQ(t.row(r + 10), "") << "nothing after the final wait";
 }
 
@@ -104,7 +104,7 @@ TEST_P(FrameOnTerminalOn, InvalidKeysEndSilentlyAndRestoreTheTerminal) {
         EXPECT_EQ(t.cursor(), (Position{r + 5, 0}));
         EXPECT_EQ(t.row(r + 4), "2. B");
         EXPECT_EQ(t.row(r + 5), "");
-        EXPECT_EQ(t.terminalModeChanges(), "");
+        EXPECT_EQ(t.modeChangesLeftBehind(), "");
         const std::vector<std::string> log = run.sandbox->logLines();
         EXPECT_TRUE(std::none_of(log.begin(), log.end(),
                                  [](const std::string& l) { return l.rfind("alcOpenDevice", 0) == 0; }));
@@ -120,7 +120,7 @@ TEST(FrameOnTerminal, KeysTypedAheadAreNotLost) {
     EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
     EXPECT_TRUE(t.waitForText("Opened A Device")) << t.dump();
     EXPECT_TRUE(t.waitForText("Press any key to exit")) << t.dump();
-    EXPECT_EQ(t.terminalModeChanges(), "");
+    EXPECT_EQ(t.modeChangesLeftBehind(), "");
 }
 
 TEST_P(FrameOnTerminalOn, HostileDeviceNameIsShownHarmlessly) {
@@ -215,7 +215,7 @@ TEST_P(FrameOnTerminalOn, SignalsLeaveTheTerminalAsItWas) {
             EXPECT_FALSE(status.running()) << t.dump();
         else
             EXPECT_EQ(status, ExitStatus::killedBy(c.signal)) << t.dump();
-        EXPECT_EQ(t.terminalModeChanges(), "");
+        EXPECT_EQ(t.modeChangesLeftBehind(), "");
         EXPECT_EQ(t.row(r + 4), "") << "nothing is printed on the way out";
         const std::vector<std::string> log = run.sandbox->logLines();
         EXPECT_TRUE(std::none_of(log.begin(), log.end(),
@@ -237,7 +237,7 @@ TEST(FrameOnTerminal, SignalWhileWaitingForTheTerminalLeavesItAsItWas) {
         ASSERT_TRUE(t.waitUntil([&] { return t.output().find("\x1b[6n") != std::string::npos; })) << t.dump();
         t.kill(signal);
         EXPECT_EQ(t.waitExit(), ExitStatus::killedBy(signal)) << t.dump();
-        EXPECT_EQ(t.terminalModeChanges(), "");
+        EXPECT_EQ(t.modeChangesLeftBehind(), "");
     }
 }
 
@@ -288,7 +288,7 @@ TEST(FrameOnTerminal, DumbTerminalIsWrittenLikeAFile) {
         EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
         EXPECT_EQ(t.output(), "Ferrowin Application\r\n\r\nSelect OpenAL device:\r\n1. A (DEFAULT)\r\n\r\n"
                               "Opened A Device\r\n-ERR: EFX not supported\r\n\r\nPress any key to exit");
-        EXPECT_EQ(t.terminalModeChanges(), "");
+        EXPECT_EQ(t.modeChangesLeftBehind(), "");
     }
 }
 
@@ -341,7 +341,7 @@ TEST(FrameOnTerminal, OutputPipeClosedLeavesTheTerminalAsItWas) {
     t.send("1");
     ASSERT_TRUE(t.waitForText("done")) << t.dump();
     EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
-    EXPECT_EQ(t.terminalModeChanges(), "");
+    EXPECT_EQ(t.modeChangesLeftBehind(), "");
 }
 
 TEST(FrameOnTerminal, TerminalGoingAwayEndsTheProgram) {
@@ -380,7 +380,7 @@ TEST_P(FrameOnTerminalOn, BothProgramsRunOnOpenALSoft) {
         EXPECT_EQ(end.col, 21);
         t.send(" ");
         EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
-        EXPECT_EQ(t.terminalModeChanges(), "");
+        EXPECT_EQ(t.modeChangesLeftBehind(), "");
     }
 }
 

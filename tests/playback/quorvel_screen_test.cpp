@@ -77,7 +77,7 @@ TEST_P(QuorvelScreenOn, PlaysTheBundledFileWithADotPer100Ms) {
 
     s.send("x");
     EXPECT_EQ(s.waitExit(), screen::ExitStatus::exitedWith(0)) << s.dump();
-    EXPECT_EQ(s.terminalModeChanges(), "");
+    EXPECT_EQ(s.modeChangesLeftBehind(), "");
 }
 
 TEST(QuorvelScreen, SoundShorterThan100MsGivesOneDot) {
@@ -108,7 +108,7 @@ TEST_P(QuorvelScreenOn, KeyPressedDuringPlaybackEndsTheFinalWait) {
     ASSERT_GE(wait_row, 0) << s.dump();
     EXPECT_EQ(s.row(wait_row - 2).rfind("Playing Source ...", 0), 0u) << "playback ran to its end";
     EXPECT_TRUE(s.waitForCursor({wait_row, 21})) << s.dump();
-    EXPECT_EQ(s.terminalModeChanges(), "");
+    EXPECT_EQ(s.modeChangesLeftBehind(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Platforms, QuorvelScreenOn, testing::ValuesIn(platforms_under_test()),
@@ -123,7 +123,7 @@ TEST(QuorvelScreen, HangUpDuringPlaybackEndsAtOnce) {
     s.kill(SIGHUP);
     EXPECT_EQ(s.waitExit(), screen::ExitStatus::killedBy(SIGHUP)) << s.dump();
     EXPECT_EQ(run.row_with("Press any key to exit"), -1) << s.dump();
-    EXPECT_EQ(s.terminalModeChanges(), "");
+    EXPECT_EQ(s.modeChangesLeftBehind(), "");
 }
 
 }  // namespace

@@ -465,6 +465,16 @@ std::string TerminalSession::terminalModeChanges() const {
     return termiosDifferences(startModes_, *now);
 }
 
+std::string TerminalSession::modeChangesLeftBehind(Millis timeout) const {
+    const auto giveUp = std::chrono::steady_clock::now() + timeout;
+    std::string changes = terminalModeChanges();
+    while (!changes.empty() && !hungUp() && std::chrono::steady_clock::now() < giveUp) {
+        ::usleep(20000);
+        changes = terminalModeChanges();
+    }
+    return changes;
+}
+
 std::string TerminalSession::cell(int r, int c) const {
     if (r < 0 || r >= rows_ || c < 0 || c >= cols_)
         throw std::out_of_range("TerminalSession::cell(" + std::to_string(r) + "," + std::to_string(c) + ")");

@@ -155,6 +155,10 @@ public:
     std::optional<termios> termiosNow() const;
     // termiosDifferences(start, now); "terminal hung up" after hangUp().
     std::string terminalModeChanges() const;
+    // What the program left changed once it has ended. Wine's console gives
+    // the terminal back a moment after the Windows program itself has ended,
+    // so this waits up to timeout for the modes to return before it reports.
+    std::string modeChangesLeftBehind(Millis timeout = Millis(2000)) const;
 
 private:
     bool readAvailable();      // one round of reads; true if any byte came
