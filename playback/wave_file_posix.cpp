@@ -15,9 +15,9 @@ namespace {
 // The descriptor of the one file stream that is open, for the end routine.
 volatile sig_atomic_t openDescriptor = -1;
 
-class FileWaveStream final : public WaveStream {
+class FileWaveStream final : public PositionedFileStream {
 public:
-    FileWaveStream(int fd, int64_t length) : fd_(fd), length_(length) { openDescriptor = fd; }
+    FileWaveStream(int fd, int64_t length) : PositionedFileStream(length), fd_(fd) { openDescriptor = fd; }
     ~FileWaveStream() override {
         if (openDescriptor == fd_) {
             openDescriptor = -1;
@@ -27,40 +27,16 @@ public:
     FileWaveStream(const FileWaveStream&) = delete;
     FileWaveStream& operator=(const FileWaveStream&) = delete;
 
-    int64_t read(void* into, int64_t size) override {
-        auto* out = static_cast<char*>(into);
-        int64_t done = 0;
-        // pread may return fewer bytes than asked for; every pass either
-        // moves `done` on or leaves the loop.
-        while (done < size) {
-            size_t chunk = static_cast<size_t>(size - done);
-            if (chunk > kMaxSingleRead) chunk = kMaxSingleRead;
-            ssize_t got = ::pread(fd_, out + done, chunk, static_cast<off_t>(position_ + done));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) break;
-            done += got;
-        }
-        position_ += done;
-        return done;
-    }
-    int64_t tell() const override { return position_; }
-    void seek(int64_t position) override { position_ = position < 0 ? 0 : position; }
-    bool eof() override {
-        char byte;
-        for (;;) {
-            ssize_t got = ::pread(fd_, &byte, 1, static_cast<off_t>(position_));
-            if (got < 0 && errno == EINTR) continue;
-            return got != 1;
-        }
-    }
-    int64_t size() const override { return length_; }
-
 private:
-    // Linux moves at most about 2 GiB per call; stay well below.
-    static constexpr size_t kMaxSingleRead = size_t{1} << 30;
+    int64_t read_at(int64_t offset, char* into, int64_t count) override {
+        for (;;) {
+            const ssize_t got = ::pread(fd_, into, static_cast<size_t>(count), static_cast<off_t>(offset));
+            if (got < 0 && errno == EINTR) continue;
+            return got < 0 ? 0 : got;
+        }
+    }
+
     int fd_;
-    int64_t length_;
-    int64_t position_ = 0;
 };
 
 }  // namespace

@@ -11,9 +11,9 @@ namespace {
 // The handle of the one file stream that is open, for the end routine.
 HANDLE volatile openHandle = nullptr;
 
-class FileWaveStream final : public WaveStream {
+class FileWaveStream final : public PositionedFileStream {
 public:
-    FileWaveStream(HANDLE handle, int64_t length) : handle_(handle), length_(length) {
+    FileWaveStream(HANDLE handle, int64_t length) : PositionedFileStream(length), handle_(handle) {
         InterlockedExchangePointer(&openHandle, handle);
     }
     ~FileWaveStream() override {
@@ -25,44 +25,19 @@ public:
     FileWaveStream(const FileWaveStream&) = delete;
     FileWaveStream& operator=(const FileWaveStream&) = delete;
 
-    int64_t read(void* into, int64_t size) override {
-        auto* out = static_cast<char*>(into);
-        int64_t done = 0;
-        // Every pass either moves `done` on or leaves the loop.
-        while (done < size) {
-            const DWORD chunk = size - done > kMaxSingleRead ? kMaxSingleRead : static_cast<DWORD>(size - done);
-            const DWORD got = read_at(position_ + done, out + done, chunk);
-            if (got == 0) break;
-            done += got;
-        }
-        position_ += done;
-        return done;
-    }
-    int64_t tell() const override { return position_; }
-    void seek(int64_t position) override { position_ = position < 0 ? 0 : position; }
-    bool eof() override {
-        char byte;
-        return read_at(position_, &byte, 1) != 1;
-    }
-    int64_t size() const override { return length_; }
-
 private:
-    static constexpr DWORD kMaxSingleRead = DWORD{1} << 30;
-
-    // A read at an offset that leaves no file pointer behind; at or past
-    // the end it reads nothing.
-    DWORD read_at(int64_t offset, char* into, DWORD count) const {
+    // A read at an offset leaves no file pointer behind; at or past the end
+    // it reads nothing.
+    int64_t read_at(int64_t offset, char* into, int64_t count) override {
         OVERLAPPED at{};
         at.Offset = static_cast<DWORD>(static_cast<uint64_t>(offset) & 0xFFFFFFFFu);
         at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
         DWORD got = 0;
-        if (!ReadFile(handle_, into, count, &got, &at)) return 0;
+        if (!ReadFile(handle_, into, static_cast<DWORD>(count), &got, &at)) return 0;
         return got;
     }
 
     HANDLE handle_;
-    int64_t length_;
-    int64_t position_ = 0;
 };
 
 }  // namespace

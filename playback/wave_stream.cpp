@@ -1,8 +1,10 @@
-// The stream over a memory block. The file streams are the platform's:
+// The stream over a memory block, and the reading common to the file
+// streams. The file streams themselves are the platform's:
 // wave_file_posix.cpp and wave_file_windows.cpp.
 
 #include "playback/wave_stream.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -30,6 +32,25 @@ private:
 };
 
 }  // namespace
+
+int64_t PositionedFileStream::read(void* into, int64_t size) {
+    auto* out = static_cast<char*>(into);
+    int64_t done = 0;
+    // A read may give fewer bytes than asked for; every pass either moves
+    // `done` on or leaves the loop.
+    while (done < size) {
+        const int64_t got = read_at(position_ + done, out + done, std::min(size - done, kMaxSingleRead));
+        if (got <= 0) break;
+        done += got;
+    }
+    position_ += done;
+    return done;
+}
+
+bool PositionedFileStream::eof() {
+    char byte;
+    return read_at(position_, &byte, 1) != 1;
+}
 
 std::unique_ptr<WaveStream> make_memory_wave_stream(const uint8_t* bytes, int64_t size) {
     return std::make_unique<MemoryWaveStream>(bytes, size);

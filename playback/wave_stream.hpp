@@ -28,6 +28,31 @@ public:
     virtual int64_t size() const = 0;
 };
 
+// A file read at explicit offsets, so that no shared file position is
+// involved. The platform's file stream gives read_at and closes its handle;
+// the walk over pieces and the position are common.
+class PositionedFileStream : public WaveStream {
+public:
+    explicit PositionedFileStream(int64_t length) : length_(length) {}
+    int64_t read(void* into, int64_t size) final;
+    int64_t tell() const final { return position_; }
+    void seek(int64_t position) final { position_ = position < 0 ? 0 : position; }
+    bool eof() final;
+    int64_t size() const final { return length_; }
+
+protected:
+    // The largest piece one read_at is asked for: both Linux and Windows
+    // move at most about 2 GiB a call; stay well below.
+    static constexpr int64_t kMaxSingleRead = int64_t{1} << 30;
+    // Reads up to count bytes (at most kMaxSingleRead) at offset into `into`;
+    // returns how many, 0 at the end of the file or on an error.
+    virtual int64_t read_at(int64_t offset, char* into, int64_t count) = 0;
+
+private:
+    int64_t length_;
+    int64_t position_ = 0;
+};
+
 // The media folder, "Media" in the parent of the working directory, spelled
 // the platform's way; a file name follows it directly.
 extern const char kMediaDirectory[];
@@ -41,6 +66,6 @@ std::unique_ptr<WaveStream> make_memory_wave_stream(const uint8_t* bytes, int64_
 
 // Closes the file descriptor of the file stream that is open, if any, with
 // nothing but async-signal-safe calls; for the end routine, which may run
-// from a signal handler (on Windows, from the console's handler thread). The stream object itself is left for the process
-// end to release.
+// from a signal handler (on Windows, from the console's handler thread).
+// The stream object itself is left for the process end to release.
 void close_open_wave_descriptor();
