@@ -31,30 +31,31 @@ update_lists() {
   lists_updated=1
 }
 
-# install_packages SPEC...: installs every SPEC not yet installed. A SPEC is a
-# package name, or alternatives "a|b" for a package named differently between
-# releases: any one installed satisfies it, otherwise the first one that the
-# package manager offers is installed.
+# first_of TEST ENTRY: prints the first of ENTRY's alternatives ("a|b") for
+# which TEST succeeds; fails when none does.
+first_of() {
+  local name alternatives
+  IFS='|' read -ra alternatives <<<"$2"
+  for name in "${alternatives[@]}"; do
+    if "$1" "$name"; then printf '%s\n' "$name"; return 0; fi
+  done
+  return 1
+}
+
+# install_packages ENTRY...: installs every ENTRY not yet installed. An ENTRY
+# is a package name, or alternatives "a|b" for a package named differently
+# between releases: any one installed satisfies it, otherwise the first one
+# that the package manager offers is installed.
 install_packages() {
-  local spec name chosen alternatives wanted=() unmet=()
-  for spec in "$@"; do
-    IFS='|' read -ra alternatives <<<"$spec"
-    chosen=""
-    for name in "${alternatives[@]}"; do
-      if installed "$name"; then chosen=$name; break; fi
-    done
-    [ -n "$chosen" ] || unmet+=("$spec")
+  local entry chosen wanted=() unmet=()
+  for entry in "$@"; do
+    first_of installed "$entry" >/dev/null || unmet+=("$entry")
   done
   [ ${#unmet[@]} -gt 0 ] || return 0
   update_lists
-  for spec in "${unmet[@]}"; do
-    IFS='|' read -ra alternatives <<<"$spec"
-    chosen=""
-    for name in "${alternatives[@]}"; do
-      if offered "$name"; then chosen=$name; break; fi
-    done
-    if [ -z "$chosen" ]; then
-      echo "setup: the package manager offers none of: ${spec//|/, }" >&2
+  for entry in "${unmet[@]}"; do
+    if ! chosen=$(first_of offered "$entry"); then
+      echo "setup: the package manager offers none of: ${entry//|/, }" >&2
       return 1
     fi
     wanted+=("$chosen")
