@@ -12,11 +12,16 @@
 # copied beside the programs into <build>/bin, with openal-info.exe (OpenAL
 # Soft's own report of devices and EFX, an independent witness for tests).
 
+# The one place that names the version: the fetch script takes it (and the
+# tarball's checksum) from here, and a tree built for another version
+# builds the DLL again.
 set(OPENAL_SOFT_VERSION 1.24.2)
+set(OPENAL_SOFT_SHA256 7efd383d70508587fbc146e4c508771a2235a5fc8ae05bf6fe721c20a348bd7c)
 set(OPENAL_SOFT_ROOT ${CMAKE_BINARY_DIR}/openal-soft)
 set(OPENAL_SOFT_PREFIX ${OPENAL_SOFT_ROOT}/install)
 set(OPENAL_SOFT_DLL ${OPENAL_SOFT_PREFIX}/bin/OpenAL32.dll)
 set(OPENAL_SOFT_INFO ${OPENAL_SOFT_PREFIX}/bin/openal-info.exe)
+set(OPENAL_SOFT_STAMP ${OPENAL_SOFT_PREFIX}/version)
 
 # Runs one step of OpenAL Soft's build with its output in a log file, shown
 # only when the step fails.
@@ -29,10 +34,16 @@ function(openal_soft_step name)
   endif()
 endfunction()
 
-if(NOT EXISTS ${OPENAL_SOFT_DLL} OR NOT EXISTS ${OPENAL_SOFT_INFO})
+set(built_version "")
+if(EXISTS ${OPENAL_SOFT_STAMP})
+  file(READ ${OPENAL_SOFT_STAMP} built_version)
+endif()
+if(NOT built_version STREQUAL OPENAL_SOFT_VERSION OR NOT EXISTS ${OPENAL_SOFT_DLL} OR NOT EXISTS ${OPENAL_SOFT_INFO})
   message(NOTICE "Building OpenAL Soft ${OPENAL_SOFT_VERSION} for Windows (once per build tree; a few minutes)")
   set(download ${OPENAL_SOFT_ROOT}/download)
+  file(REMOVE_RECURSE ${OPENAL_SOFT_PREFIX} ${OPENAL_SOFT_ROOT}/build)
   execute_process(COMMAND ${CMAKE_SOURCE_DIR}/tools/fetch_openal_source.sh ${download}
+                          ${OPENAL_SOFT_VERSION} ${OPENAL_SOFT_SHA256}
                   COMMAND_ERROR_IS_FATAL ANY)
   set(source_dir ${OPENAL_SOFT_ROOT}/src/openal-soft-${OPENAL_SOFT_VERSION})
   if(NOT EXISTS ${source_dir}/CMakeLists.txt)
@@ -61,6 +72,7 @@ if(NOT EXISTS ${OPENAL_SOFT_DLL} OR NOT EXISTS ${OPENAL_SOFT_INFO})
   openal_soft_step(build ${CMAKE_COMMAND} --build ${OPENAL_SOFT_ROOT}/build -j2 --target OpenAL openal-info)
   openal_soft_step(install ${CMAKE_COMMAND} --install ${OPENAL_SOFT_ROOT}/build --strip)
   file(COPY ${OPENAL_SOFT_ROOT}/build/openal-info.exe DESTINATION ${OPENAL_SOFT_PREFIX}/bin)
+  file(WRITE ${OPENAL_SOFT_STAMP} ${OPENAL_SOFT_VERSION})
 endif()
 
 set(OPENAL_INCLUDE_DIR ${OPENAL_SOFT_PREFIX}/include CACHE PATH "OpenAL Soft headers for Windows" FORCE)

@@ -1,21 +1,23 @@
 #!/usr/bin/env bash
 # Fetches OpenAL Soft's upstream source tarball through Debian's source
 # package for Debian 13 ("trixie") with apt-get, and checks its checksum:
-#   tools/fetch_openal_source.sh DIR
-# leaves DIR/openal-soft_1.24.2.orig.tar.gz (nothing is done when it is
-# already there with the right checksum).
+#   tools/fetch_openal_source.sh DIR VERSION SHA256
+# leaves DIR/openal-soft_VERSION.orig.tar.gz (nothing is done when it is
+# already there with the right checksum). The version and checksum are
+# the Windows build's (cmake/OpenALSoftWindows.cmake).
 #
 # apt runs on a private configuration under DIR/apt (its own deb-src list,
 # package lists and cache), so the machine's apt set-up is not changed. The
-# archive is the one the machine already uses for Debian packages; set
-# DEBIAN_ARCHIVE to use another. Only the upstream tarball is needed: when
+# archive is the one the machine already uses for Debian packages
+# (tools/debian_archive.sh; DEBIAN_ARCHIVE names another). Only the upstream tarball is needed: when
 # the package's .dsc or Debian tarball cannot be fetched, apt-get exits
 # non-zero although the tarball arrived, so success is judged by the
 # tarball's checksum, not by apt-get's exit code.
 set -euo pipefail
-tarball=openal-soft_1.24.2.orig.tar.gz
-sha256=7efd383d70508587fbc146e4c508771a2235a5fc8ae05bf6fe721c20a348bd7c
-dest="${1:?usage: $0 DIR}"
+usage="usage: $0 DIR VERSION SHA256"
+dest="${1:?$usage}"
+tarball="openal-soft_${2:?$usage}.orig.tar.gz"
+sha256="${3:?$usage}"
 mkdir -p "$dest"
 dest="$(cd "$dest" && pwd)"
 
@@ -24,17 +26,7 @@ if checksum_ok; then
   exit 0
 fi
 
-archive="${DEBIAN_ARCHIVE:-}"
-if [ -z "$archive" ]; then
-  # The archive of the machine's own release suite (not -updates or
-  # -security), main component, as apt's sources name it.
-  archive="$(apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT)' 'Created-By: Packages' |
-    awk '$2 !~ /-/ && $3 == "main" { print $1; exit }')"
-fi
-if [ -z "$archive" ]; then
-  echo "No Debian archive found in apt's package lists (run apt-get update first), or set DEBIAN_ARCHIVE." >&2
-  exit 1
-fi
+archive="$("$(dirname "$0")/debian_archive.sh")"
 
 apt_dir="$dest/apt"
 mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/sources.list.d"
@@ -47,9 +39,10 @@ apt_options=(
   -o Dir::Etc::SourceParts="$apt_dir/sources.list.d"
   -o Dir::State::Lists="$apt_dir/lists"
   -o Dir::Cache="$apt_dir/cache"
-  -o APT::Sandbox::User=root
 )
-[ "$(id -u)" -eq 0 ] || apt_options=("${apt_options[@]:0:8}")
+# As root, apt would hand the download to its sandbox user, who may not
+# write into DIR; an ordinary user downloads as itself anyway.
+[ "$(id -u)" -ne 0 ] || apt_options+=(-o APT::Sandbox::User=root)
 
 # apt's own messages go to a log, shown only when the tarball is not right:
 # the expected errors about the missing .dsc would only confuse.
