@@ -1,45 +1,49 @@
 #!/usr/bin/env bash
-# CI on Debian 13: the README's two commands, as a new user on a fresh minimal
-# Debian 13 ("trixie") system runs them, as root: tools/test.sh, then
-# tools/run.sh with keys on standard input (no sound card there, so the
+# CI on another Debian release: the README's two commands, as a new user on
+# a fresh minimal system of that release runs them, as root: tools/test.sh,
+# then tools/run.sh with keys on standard input (no sound card there, so the
 # footsteps go to a WAV file, which must hold sound).
 #
-# The system is a root folder made by debootstrap (--variant=minbase) and kept
-# untouched in the cache folder; every run works in a fresh copy of it, with a
-# copy of the checked-out commit (tracked files only), and removes the copy
-# at the end. A machine without the cached root makes it first; so does one
-# whose root is older than 30 days. Downloaded packages are kept in the cache
-# as well. /proc, /sys, /dev and /dev/pts are bound into the copy while it is
-# in use and unmounted on every way out, failure and interruption included,
-# before anything is removed.
+#   .ci/debian_root.sh trixie     Debian 13
+#   .ci/debian_root.sh forky      Debian testing
+#   .ci/debian_root.sh RELEASE first-run
+#       only tools/run.sh, as a first-time user runs it (bookworm, trixie or
+#       forky), with nothing downloaded before: how many packages it
+#       installs, how much it downloads and how long until the first dot
+#   (as root; needs network to the Debian archive that this machine's apt uses)
 #
-#   .ci/debian13.sh        (as root; needs network to the Debian mirror)
+# The system is a root folder made by debootstrap (--variant=minbase) from
+# that archive and kept untouched in the cache folder; every run works in a
+# fresh copy of it, with a copy of the checked-out commit (tracked files
+# only), and removes the copy at the end. A machine without the cached root
+# makes it first; so does one whose root is older than 30 days. Downloaded
+# packages are kept in the cache as well. /proc, /sys, /dev and /dev/pts are
+# bound into the copy while it is in use and unmounted on every way out,
+# failure and interruption included, before anything is removed.
 #
 # QUORVEL_CI_CACHE names another cache folder (default /var/cache/quorvel-ci).
 set -euo pipefail
+release=${1:-}
+mode=${2:-both}
+case "$release:$mode" in
+  trixie:both | trixie:first-run) name="Debian 13" ;;
+  forky:both | forky:first-run) name="Debian testing" ;;
+  bookworm:first-run) name="Debian 12" ;;
+  *) echo "usage: $0 trixie|forky [first-run], or $0 bookworm first-run" >&2; exit 2 ;;
+esac
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cache=${QUORVEL_CI_CACHE:-/var/cache/quorvel-ci}
-pristine=$cache/debian13-minbase    # as debootstrap made it; never entered
-work=$cache/debian13-run            # this run's copy
-archives=$cache/debian13-archives   # packages downloaded in the copies
-keptWave=$cache/debian13-quorvel-output.wav
+pristine=$cache/$release-minbase    # as debootstrap made it; never entered
+work=$cache/$release-run            # this run's copy
+archives=$cache/$release-archives   # packages downloaded in the copies
+keptWave=$cache/$release-quorvel-output.wav
 
-step() { printf '==> Debian 13 (%d s): %s\n' "$SECONDS" "$*"; }
+step() { printf '==> %s (%d s): %s\n' "$name" "$SECONDS" "$*"; }
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "$0: must run as root (debootstrap, chroot and bind mounts)" >&2
   exit 1
 fi
-
-# The host's Debian mirror (the one its own package lists come from).
-host_mirror() {
-  local uri
-  uri=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
-            /etc/apt/sources.list.d/*.sources 2>/dev/null |
-          grep -E '^[[:space:]]*(deb|URIs:)[[:space:]]' |
-          grep -oE 'https?://[^[:space:]]+/debian/?([[:space:]]|$)' | head -n 1 | tr -d '[:space:]')
-  echo "${uri:-http://deb.debian.org/debian}"
-}
 
 # Mount points at or below a folder, deepest first.
 mounts_below() {
@@ -109,8 +113,8 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 mkdir -p "$cache" "$archives/partial"
-# One run at a time on this machine: they share the cache.
-exec 9>"$cache/lock"
+# One run of a release at a time on this machine: they share its cache.
+exec 9>"$cache/$release.lock"
 flock 9
 
 if [ -z "$(find "$pristine.ready" -mtime -30 2>/dev/null)" ]; then
@@ -119,11 +123,18 @@ if [ -z "$(find "$pristine.ready" -mtime -30 2>/dev/null)" ]; then
     apt-get update
     DEBIAN_FRONTEND=noninteractive apt-get install -y debootstrap
   fi
-  mirror=$(host_mirror)
-  step "making a minimal root with debootstrap from $mirror (once per machine)"
+  if ! archive=$("$repo/tools/debian_archive.sh" 2>/dev/null); then
+    apt-get update
+    archive=$("$repo/tools/debian_archive.sh")
+  fi
+  # An older debootstrap may have no script for a newer release; the one for
+  # unstable serves testing as well.
+  script=/usr/share/debootstrap/scripts/$release
+  [ -e "$script" ] || script=/usr/share/debootstrap/scripts/sid
+  step "making a minimal root with debootstrap from $archive (once per machine)"
   rm -f "$pristine.ready"
   remove_root "$pristine.new"
-  in_background debootstrap --variant=minbase trixie "$pristine.new" "$mirror"
+  in_background debootstrap --variant=minbase "$release" "$pristine.new" "$archive" "$script"
   remove_root "$pristine"
   mv "$pristine.new" "$pristine"
   date -u > "$pristine.ready"
@@ -133,6 +144,11 @@ step "a fresh copy of the minimal root"
 remove_root "$work"
 cp -a "$pristine" "$work"
 cp --remove-destination /etc/resolv.conf "$work/etc/resolv.conf"
+# An archive that is a dated copy serves a testing Release file past its
+# validity: apt in this copy (and only here) accepts it.
+if [ "$release" = forky ]; then
+  echo 'Acquire::Check-Valid-Until "false";' > "$work/etc/apt/apt.conf.d/99quorvel-ci-snapshot"
+fi
 # The copy is thrown away after the run: dpkg need not sync every file.
 echo force-unsafe-io > "$work/etc/dpkg/dpkg.cfg.d/quorvel-ci-unsafe-io"
 # Nor may a package start a service in it.
@@ -141,7 +157,8 @@ chmod +x "$work/usr/sbin/policy-rc.d"
 for dir in proc sys dev dev/pts; do
   mount --bind "/$dir" "$work/$dir"
 done
-mount --bind "$archives" "$work/var/cache/apt/archives"
+# A first run downloads everything itself; the others keep what they fetch.
+[ "$mode" = first-run ] || mount --bind "$archives" "$work/var/cache/apt/archives"
 
 commit=$(git -C "$repo" rev-parse --short HEAD)
 step "the tracked files of commit $commit into /root/quorvel"
@@ -158,6 +175,29 @@ in_root() {
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     /bin/bash -c "cd /root/quorvel && $1"
 }
+
+if [ "$mode" = first-run ]; then
+  step "tools/run.sh, the first command on this system, with the keys 1 and x"
+  # Times from the start of the command to the first dot after "Playing
+  # Source ", read byte by byte as the program writes them.
+  in_root 'installed() { dpkg-query -W -f="\${db:Status-Abbrev}\n" | grep -c "^ii"; }
+    before=$(installed)
+    started=$EPOCHREALTIME seen="" first=""
+    printf 1x | tools/run.sh 2> >(tee /root/run.log >&2) |
+      while IFS= read -r -d "" -n 1 c; do
+        printf %s "$c"; seen+=$c
+        if [ -z "$first" ] && [ "$c" = . ] && [[ $seen == *"Playing Source "* ]]; then
+          first=$EPOCHREALTIME; echo "$first" > /root/first-dot
+        fi
+      done
+    echo
+    after=$(installed)
+    printf "first run: %d packages installed, %s, first dot after %.1f s\n" "$((after - before))" \
+      "$(grep -o "Need to get [^ ]* [^ ]*" /root/run.log | head -n 1)" \
+      "$(awk -v a="$(cat /root/first-dot)" -v b="$started" "BEGIN { print a - b }")"'
+  step "done in $SECONDS s"
+  exit 0
+fi
 
 step "tools/test.sh"
 in_root 'tools/test.sh'
