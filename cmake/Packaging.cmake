@@ -26,8 +26,9 @@ set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 include(CPack)
 
 # The bundle unpacked into a fresh folder and both programs run from it
-# (under wine for Windows): tools/check_bundle.sh.
-if(BUILD_TESTING)
+# (under wine for Windows): tools/check_bundle.sh. A sanitizer build makes
+# no release bundle.
+if(BUILD_TESTING AND NOT ENABLE_SANITIZERS)
   if(WIN32)
     set(bundle_platform windows)
   else()

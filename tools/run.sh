@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs one of the programs on this terminal:
+# Sets up and builds what the programs need (not the tests: tools/test.sh
+# does those), and runs one of them on this terminal:
 #   tools/run.sh            runs quorvel (plays Footsteps.wav)
 #   tools/run.sh ferrowin   runs ferrowin (the EFX report)
 # On a machine without a sound card or sound server, OpenAL Soft is told to
@@ -9,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 program="${1:-quorvel}"
-tools/setup.sh default >&2
+tools/setup.sh run >&2
 
 has_sound() {
   [ -s /proc/asound/cards ] && ! grep -q 'no soundcards' /proc/asound/cards && return 0

@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need (Debian 12 and 13, Ubuntu 22.04
-# and 24.04), then configures and builds the given CMake preset (default:
-# "default"). Every step is announced; apt-get and the build show their own
-# progress, and their errors stay on the terminal.
+# Installs what one job needs (Debian 12, 13 and testing; Ubuntu is expected
+# to work), then configures and builds it. Every step is announced; apt-get
+# and the build show their own progress, and their errors stay on the
+# terminal.
+#   tools/setup.sh run        the two programs and the footsteps (build/default)
+#   tools/setup.sh default    everything, tests included (build/default)
+#   tools/setup.sh sanitize   the same with ASan + UBSan (build/sanitize)
+#   tools/setup.sh fuzz       the WAV reader's fuzz target, with clang (build/fuzz)
+#   tools/setup.sh windows    the Windows programs, cross-built (build/windows)
+#   tools/setup.sh wine       the tests that run those under wine (build/wine)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-preset="${1:-default}"
+job="${1:-default}"
 
 step() { printf '==> %s\n' "$*"; }
 
@@ -64,25 +70,66 @@ install_packages() {
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y "${wanted[@]}"
 }
 
-packages=(
-  cmake g++ make pkg-config          # the build
+# What the programs need: the build and OpenAL.
+run_packages=(
+  cmake g++ make                     # the build
   libopenal-dev                      # OpenAL (OpenAL Soft) headers and library
+)
+# What the tests need besides.
+test_packages=(
+  pkg-config                         # finds libvterm
   libgtest-dev                       # unit and program tests
   libvterm-dev                       # terminal emulator behind the screen tests
   'openal-info|openal-tools'         # OpenAL Soft's info tool: what the tests expect of it
-  clang libclang-rt-dev              # the WAV reader's fuzzer (libFuzzer)
   sox                                # checks the audio in a release bundle's rendered WAV
 )
-# Only for the Windows cross build (tools/setup.sh windows) and its tests.
+fuzz_packages=(
+  clang libclang-rt-dev              # libFuzzer, for the WAV reader's fuzz target
+)
 windows_packages=(
   g++-mingw-w64-x86-64-posix         # cross compilers for 64-bit Windows (x86_64-w64-mingw32-g++-posix)
   gcc-mingw-w64-x86-64-posix         #   and its C compiler, for OpenAL Soft
   wine wine64                        # runs the Windows programs and their tests here
 )
-[ "$preset" != windows ] || packages+=("${windows_packages[@]}")
+
+# Each job: its packages, its preset, and what to build of it.
+configure_options=()
+targets=()
+case "$job" in
+  run)
+    packages=("${run_packages[@]}")
+    preset=default
+    targets=(quorvel ferrowin footsteps_media)
+    # A tree of its own makes no tests, which need packages this job does
+    # not install; a tree that tools/test.sh made keeps them.
+    [ -f build/default/CMakeCache.txt ] || configure_options=(-DBUILD_TESTING=OFF)
+    ;;
+  default | sanitize)
+    packages=("${run_packages[@]}" "${test_packages[@]}")
+    preset=$job
+    configure_options=(-DBUILD_TESTING=ON)
+    ;;
+  fuzz)
+    packages=("${run_packages[@]}" "${fuzz_packages[@]}")
+    preset=fuzz
+    targets=(fuzz_wave_reader make_fuzz_seeds)
+    ;;
+  windows)
+    packages=("${run_packages[@]}" "${windows_packages[@]}")
+    preset=windows
+    ;;
+  wine)
+    packages=("${run_packages[@]}" "${test_packages[@]}" "${windows_packages[@]}")
+    preset=wine
+    ;;
+  *)
+    echo "usage: $0 run|default|sanitize|fuzz|windows|wine" >&2
+    exit 2
+    ;;
+esac
 install_packages "${packages[@]}"
 
-step "Configuring the build (cmake --preset $preset)"
-cmake --preset "$preset"
-step "Building (preset $preset)"
-cmake --build --preset "$preset" -j"$(nproc)"
+step "Configuring the build (cmake --preset $preset${configure_options[*]:+ ${configure_options[*]}})"
+cmake --preset "$preset" "${configure_options[@]}"
+step "Building (preset $preset${targets[*]:+: ${targets[*]}})"
+cmake --build --preset "$preset" ${targets[@]:+--target "${targets[@]}"}

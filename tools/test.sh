@@ -5,4 +5,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
 tools/setup.sh "$preset"
-ctest --preset "$preset" -j2
+ctest --preset "$preset"

@@ -1,14 +1,13 @@
 #!/usr/bin/env bash
-# Builds the WAV reader's fuzz target with clang (preset "fuzz") and runs it
-# for a bounded time, starting from the generated seed corpus.
+# Installs clang, builds the WAV reader's fuzz target with it (preset "fuzz")
+# and runs it for a bounded time, starting from the generated seed corpus.
 #   tests/playback/run_fuzz.sh [seconds]      (default 60)
 # The corpus grown by earlier runs is kept in build/fuzz/fuzz-corpus; a crash
 # leaves its input in build/fuzz/ and the script fails.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds="${1:-60}"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j2 --target fuzz_wave_reader make_fuzz_seeds
+tools/setup.sh fuzz
 build="$PWD/build/fuzz"
 rm -rf "$build/fuzz-seeds"
 mkdir -p "$build/fuzz-seeds" "$build/fuzz-corpus"
