@@ -149,8 +149,9 @@ cp --remove-destination /etc/resolv.conf "$work/etc/resolv.conf"
 if [ "$release" = forky ]; then
   echo 'Acquire::Check-Valid-Until "false";' > "$work/etc/apt/apt.conf.d/99quorvel-ci-snapshot"
 fi
-# The copy is thrown away after the run: dpkg need not sync every file.
-echo force-unsafe-io > "$work/etc/dpkg/dpkg.cfg.d/quorvel-ci-unsafe-io"
+# The copy is thrown away after the run: dpkg need not sync every file
+# (but on a first run, as on a user's system, it does).
+[ "$mode" = first-run ] || echo force-unsafe-io > "$work/etc/dpkg/dpkg.cfg.d/quorvel-ci-unsafe-io"
 # Nor may a package start a service in it.
 printf '#!/bin/sh\nexit 101\n' > "$work/usr/sbin/policy-rc.d"
 chmod +x "$work/usr/sbin/policy-rc.d"

@@ -48,12 +48,17 @@ first_of() {
   return 1
 }
 
-# install_packages ENTRY...: installs every ENTRY not yet installed. An ENTRY
-# is a package name, or alternatives "a|b" for a package named differently
-# between releases: any one installed satisfies it, otherwise the first one
-# that the package manager offers is installed.
+# install_packages [--no-recommends] ENTRY...: installs every ENTRY not yet
+# installed. An ENTRY is a package name, or alternatives "a|b" for a package
+# named differently between releases: any one installed satisfies it,
+# otherwise the first one that the package manager offers is installed.
+# --no-recommends leaves out what the packages only recommend.
 install_packages() {
-  local entry chosen wanted=() unmet=()
+  local entry chosen wanted=() unmet=() options=()
+  if [ "${1:-}" = --no-recommends ]; then
+    options=(--no-install-recommends)
+    shift
+  fi
   for entry in "$@"; do
     first_of installed "$entry" >/dev/null || unmet+=("$entry")
   done
@@ -67,13 +72,17 @@ install_packages() {
     wanted+=("$chosen")
   done
   step "Installing ${wanted[*]}"
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y "${wanted[@]}"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y "${options[@]}" "${wanted[@]}"
 }
 
-# What the programs need: the build and OpenAL.
+# What the programs need: the build, and OpenAL. OpenAL Soft's library comes
+# with what it recommends, the clients of the sound servers and of ALSA that
+# it loads to play; the tools come without: a compiler needs no fonts.
+audio_packages=(
+  libopenal-dev                      # OpenAL (OpenAL Soft) headers and library
+)
 run_packages=(
   cmake g++ make                     # the build
-  libopenal-dev                      # OpenAL (OpenAL Soft) headers and library
 )
 # What the tests need besides.
 test_packages=(
@@ -99,7 +108,7 @@ case "$job" in
   run)
     packages=("${run_packages[@]}")
     preset=default
-    targets=(quorvel ferrowin footsteps_media)
+    targets=(programs)
     # A tree of its own makes no tests, which need packages this job does
     # not install; a tree that tools/test.sh made keeps them.
     [ -f build/default/CMakeCache.txt ] || configure_options=(-DBUILD_TESTING=OFF)
@@ -127,7 +136,8 @@ case "$job" in
     exit 2
     ;;
 esac
-install_packages "${packages[@]}"
+install_packages "${audio_packages[@]}"
+install_packages --no-recommends "${packages[@]}"
 
 step "Configuring the build (cmake --preset $preset${configure_options[*]:+ ${configure_options[*]}})"
 cmake --preset "$preset" "${configure_options[@]}"
