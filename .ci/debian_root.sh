@@ -149,9 +149,8 @@ cp --remove-destination /etc/resolv.conf "$work/etc/resolv.conf"
 if [ "$release" = forky ]; then
   echo 'Acquire::Check-Valid-Until "false";' > "$work/etc/apt/apt.conf.d/99quorvel-ci-snapshot"
 fi
-# The copy is thrown away after the run: dpkg need not sync every file
-# (but on a first run, as on a user's system, it does).
-[ "$mode" = first-run ] || echo force-unsafe-io > "$work/etc/dpkg/dpkg.cfg.d/quorvel-ci-unsafe-io"
+# The copy is thrown away after the run: dpkg need not sync every file.
+echo force-unsafe-io > "$work/etc/dpkg/dpkg.cfg.d/quorvel-ci-unsafe-io"
 # Nor may a package start a service in it.
 printf '#!/bin/sh\nexit 101\n' > "$work/usr/sbin/policy-rc.d"
 chmod +x "$work/usr/sbin/policy-rc.d"
@@ -193,8 +192,9 @@ if [ "$mode" = first-run ]; then
       done
     echo
     after=$(installed)
-    printf "first run: %d packages installed, %s, first dot after %.1f s\n" "$((after - before))" \
-      "$(grep -o "Need to get [^ ]* [^ ]*" /root/run.log | head -n 1)" \
+    printf "first run: %d packages installed, %s MB downloaded, first dot after %.1f s\n" "$((after - before))" \
+      "$(sed -n "s/^Need to get \([0-9.,]*\) \([kM]\)B.*/\1 \2/p" /root/run.log | tr -d , |
+         awk "{ total += \$2 == \"k\" ? \$1 / 1000 : \$1 } END { printf \"%.1f\", total }")" \
       "$(awk -v a="$(cat /root/first-dot)" -v b="$started" "BEGIN { print a - b }")"'
   step "done in $SECONDS s"
   exit 0

@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 job="${1:-default}"
 
-step() { printf '==> %s\n' "$*"; }
+step() { printf '==> %s [%d s]\n' "$*" "$SECONDS"; }
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
