@@ -10,7 +10,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 program="${1:-quorvel}"
-tools/setup.sh run >&2
+case "$program" in
+  quorvel | ferrowin) ;;
+  *) echo "usage: $0 [quorvel|ferrowin]" >&2; exit 2 ;;
+esac
+tools/setup.sh run "$program" >&2
 
 has_sound() {
   [ -s /proc/asound/cards ] && ! grep -q 'no soundcards' /proc/asound/cards && return 0

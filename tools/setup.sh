@@ -3,7 +3,8 @@
 # to work), then configures and builds it. Every step is announced; apt-get
 # and the build show their own progress, and their errors stay on the
 # terminal.
-#   tools/setup.sh run        the two programs and the footsteps (build/default)
+#   tools/setup.sh run [PROGRAM]  the two programs and the footsteps, or only
+#                             quorvel (with the footsteps) or ferrowin (build/default)
 #   tools/setup.sh default    everything, tests included (build/default)
 #   tools/setup.sh sanitize   the same with ASan + UBSan (build/sanitize)
 #   tools/setup.sh fuzz       the WAV reader's fuzz target, with clang (build/fuzz)
@@ -106,9 +107,13 @@ configure_options=()
 targets=()
 case "$job" in
   run)
+    case "${2:-programs}" in
+      programs | quorvel | ferrowin) ;;
+      *) echo "usage: $0 run [quorvel|ferrowin]" >&2; exit 2 ;;
+    esac
     packages=("${run_packages[@]}")
     preset=default
-    targets=(programs)
+    targets=("${2:-programs}")
     # A tree of its own makes no tests, which need packages this job does
     # not install; a tree that tools/test.sh made keeps them.
     [ -f build/default/CMakeCache.txt ] || configure_options=(-DBUILD_TESTING=OFF)
