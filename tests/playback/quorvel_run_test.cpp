@@ -253,12 +253,12 @@ const std::vector<JobCallCase> kJobCallCases = {
     {"refused_upload_is_a_failed_load", {"buffer_data = error"}, true, pattern(400),
      "-ERR: Failed to load Footsteps.wav\n",
      {"alGenBuffers(1) -> [1]", "alGetEnumValue(\"AL_FORMAT_STEREO16\") -> 0x1103",
-      "alBufferData(1, 0x1103, size=400, freq=44100)", "alGetError() -> 0xA003"}},
+      "alBufferData(1, 0x1103, size=400, freq=44100)", "alGetError() -> 0xA003", kCleanUp[2]}},
     {"empty_data_chunk_uploads_nothing", {}, true, Bytes{}, "Playing Source .\n",
      {"alGenBuffers(1) -> [1]", "alGetEnumValue(\"AL_FORMAT_STEREO16\") -> 0x1103", kPlay[0], kPlay[1],
       kPlay[2], kStopped, kCleanUp[0], kCleanUp[1], kCleanUp[2]}},
     {"missing_file_creates_no_source", {}, false, {}, "-ERR: Failed to load Footsteps.wav\n",
-     {"alGenBuffers(1) -> [1]"}},
+     {"alGenBuffers(1) -> [1]", kCleanUp[2]}},
 };
 
 [[maybe_unused]] void PrintTo(const JobCallCase& c, std::ostream* os) { *os << c.name; }

@@ -60,6 +60,7 @@ struct FormatCase {
     size_t fmtSize;
     ALenum format;  // 0: the file has no row and must not load
     int32_t frameSize;
+    uint8_t subFormat = 1;  // first byte of an extensible sub-format GUID: 1 PCM, 6 A-law, 7 mu-law
 };
 
 const FormatCase kFormatCases[] = {
@@ -97,6 +98,9 @@ const FormatCase kFormatCases[] = {
     {"pcm_stereo32", 1, 2, 32, 0, 16, 0, 0},
     {"ext_stereo24", 0xFFFE, 2, 24, 0x3, 40, 0, 0},
     {"ext_mono32", 0xFFFE, 1, 32, 0x4, 40, 0, 0},
+    {"ext_mulaw_mono8", 0xFFFE, 1, 8, 0x4, 40, 0, 0, 7},
+    {"ext_alaw_stereo8", 0xFFFE, 2, 8, 0x3, 40, 0, 0, 6},
+    {"ext_fmt24_holds_no_sub_format", 0xFFFE, 2, 16, 0x3, 24, 0, 0},
 };
 
 void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
@@ -106,7 +110,7 @@ class FormatTable : public testing::TestWithParam<FormatCase> {};
 TEST_P(FormatTable, ChoosesRowAndUploadsBytesUnchanged) {
     const FormatCase& c = GetParam();
     Bytes samples = pattern(336);  // whole frames for every row
-    Bytes file = riff({chunk("fmt ", fmt_body(c.tag, c.channels, kRate, c.bits, c.mask, c.fmtSize)),
+    Bytes file = riff({chunk("fmt ", fmt_body(c.tag, c.channels, kRate, c.bits, c.mask, c.fmtSize, c.subFormat)),
                        chunk("data", samples)});
     LoadResult r = load(file);
     if (c.format == 0) {
