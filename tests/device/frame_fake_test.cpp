@@ -159,6 +159,18 @@ TEST(Frame, LongNameIsCutOnScreenButOpenedWhole) {
     EXPECT_NE(std::find(log.begin(), log.end(), "alcOpenDevice(\"" + name + "\") -> dev1"), log.end());
 }
 
+// Keys that reach the pipe a second after the program has started: an empty
+// pipe whose writer is still there is no end of the keys.
+TEST(Frame, KeysArrivingLateInAPipeAreWaitedFor) {
+    TemporaryFile out("output.txt");
+    const std::string command = std::string("(sleep 1; printf 1x) | ALSOFT_DRIVERS=null timeout 20 ") + FERROWIN_PATH + " >" +
+                                out.path();
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string output = out.read();
+    EXPECT_NE(output.find("\nOpened "), std::string::npos) << output;
+    EXPECT_EQ(output.substr(output.size() - std::min<size_t>(output.size(), 21)), "Press any key to exit");
+}
+
 // Started with a standard stream closed, the program must not let the next
 // file opened take its number: here OpenAL Soft's wave writer's output, which
 // would get the console's text or the library's log lines, or give its bytes
