@@ -293,14 +293,23 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, QuorvelJobCalls,
 
 // The source plays for 2 s; each state query takes 50 ms to answer. The dots
 // keep to the clock all the same, one per 100 ms of sound (a loop that slept
-// 100 ms after each dot would show about 2000 / 150, 14).
+// 100 ms after each dot would show about 2000 / 150, 14). A query slower than
+// the dot interval makes every pass late: the next dot is due at once, about
+// one per 150 ms of a 1 s sound.
 TEST(QuorvelWithFake, SlowStateAnswersKeepADotPer100MsOfSound) {
-    RunLayout layout;
-    layout.put_media(canonical(2, 44100, pattern(400)));
-    std::vector<std::string> calls;
-    ProgramRun r = run_with_fake(layout, {"playing_ms = 2000", "state_delay_ms = 50"}, calls);
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_NEAR(dots(r.output), 20, 1) << r.output;
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "alGetSourcei"), dots(r.output)) << "one query a dot";
+    const struct {
+        const char* playing;
+        const char* delay;
+        int dots;
+    } rows[] = {{"playing_ms = 2000", "state_delay_ms = 50", 20}, {"playing_ms = 1000", "state_delay_ms = 150", 7}};
+    for (const auto& row : rows) {
+        RunLayout layout;
+        layout.put_media(canonical(2, 44100, pattern(400)));
+        std::vector<std::string> calls;
+        ProgramRun r = run_with_fake(layout, {row.playing, row.delay}, calls);
+        ASSERT_EQ(r.exitCode, 0) << row.delay << "\n" << r.output;
+        EXPECT_NEAR(dots(r.output), row.dots, 1) << r.output;
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "alGetSourcei"), dots(r.output)) << "one query a dot";
+    }
 }
 }  // namespace
