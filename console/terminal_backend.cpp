@@ -64,12 +64,12 @@ public:
         query_.reset(STDOUT_FILENO, terminal_fd, keys_are_terminal_ ? &terminal_keys_.pending() : nullptr);
         if (!snapshot.is_screen) return snapshot;
         forget_screen_change();
-        take_screen(snapshot);
+        if (!measure(snapshot)) start_on_fresh_bottom_row(snapshot);
         return snapshot;
     }
 
     void refresh(ConsoleSnapshot& snapshot) override {
-        if (snapshot.is_screen && take_screen_change()) take_screen(snapshot);
+        if (snapshot.is_screen && take_screen_change() && !measure(snapshot)) start_on_fresh_bottom_row(snapshot);
     }
 
     void detach() override {
@@ -118,20 +118,24 @@ public:
     bool keys_ended() override { return !keys_are_terminal_ && stream_keys_.ended(); }
 
 private:
-    // Takes the terminal's size and the cursor into snapshot. Where nobody
-    // tells where the cursor is, it starts on a fresh bottom row, moving what
-    // is on the screen up rather than over it.
-    void take_screen(ConsoleSnapshot& snapshot) {
+    // Takes the terminal's size and the cursor into snapshot; false when
+    // the terminal did not tell where the cursor is.
+    bool measure(ConsoleSnapshot& snapshot) {
         ScreenCursor& screen = snapshot.screen;
         int row = 0;
         int column = 0;
         const bool located = query_.ask(row, column);
         measure_size(screen, located ? cursor_to(column - 1, row - 1) : std::string());
-        if (located) {
-            screen.x = std::min(column, screen.width) - 1;
-            screen.y = std::min(row, screen.height) - 1;
-            return;
-        }
+        if (!located) return false;
+        screen.x = std::min(column, screen.width) - 1;
+        screen.y = std::min(row, screen.height) - 1;
+        return true;
+    }
+
+    // Nobody told where the cursor is: it starts on a fresh bottom row,
+    // moving what is on the screen up rather than over it.
+    void start_on_fresh_bottom_row(ConsoleSnapshot& snapshot) {
+        ScreenCursor& screen = snapshot.screen;
         screen.x = 0;
         screen.y = screen.height - 1;
         scroll_up(screen.y);
