@@ -11,7 +11,7 @@
 #include <numeric>
 
 #include "fakeal_support.hpp"
-#include "temp_dir.hpp"
+#include "temporary_folder.hpp"
 #include "program_run.hpp"
 #include "programs_under_test.hpp"
 #include "wave_builder.hpp"
@@ -39,7 +39,7 @@ public:
     }
 
 private:
-    TempDir dir_;
+    TemporaryFolder dir_;
     std::string program_;
 };
 
@@ -119,7 +119,7 @@ struct Rendered {
 
 // Reads the writer's output: PCM 16-bit or float 32-bit, plain or extensible.
 Rendered read_rendered(const std::string& path) {
-    std::string s = read_text(path);
+    std::string s = read_file(path);
     Rendered r;
     auto u16 = [&](size_t at) { return uint16_t(uint8_t(s[at]) | uint8_t(s[at + 1]) << 8); };
     auto u32 = [&](size_t at) { return uint32_t(u16(at)) | uint32_t(u16(at + 2)) << 16; };

@@ -36,7 +36,7 @@ struct LoadResult {
 
 LoadResult load(const Bytes& file, const std::vector<std::string>& scenario = {}) {
     FakeAlSession fake(scenario);
-    TempDir dir;
+    TemporaryFolder dir;
     LoadResult r;
     r.opened = OpenWaveFile(dir.write("in.wav", file).c_str());
     if (r.opened) {
@@ -329,7 +329,7 @@ INSTANTIATE_TEST_SUITE_P(Errors, UploadError,
 
 TEST(OpenPath, NonFilesFailCleanlyAndQuickly) {
     FakeAlSession fake;
-    TempDir dir;
+    TemporaryFolder dir;
     std::string fifo = dir.file("fifo.wav");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string paths[] = {dir.file("missing.wav"), dir.path().string(), fifo, "/dev/zero", ""};
@@ -343,7 +343,7 @@ TEST(OpenPath, NonFilesFailCleanlyAndQuickly) {
 }
 
 TEST(OpenPath, UnreadableFileFails) {
-    TempDir dir;
+    TemporaryFolder dir;
     std::string p = dir.write("locked.wav", canonical(2, kRate, kSamples));
     ASSERT_EQ(chmod(p.c_str(), 0), 0);
     ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
@@ -361,7 +361,7 @@ TEST(OpenPath, UnreadableFileFails) {
 
 TEST(OpenPath, EndRoutineCloseReleasesTheDescriptor) {
     FakeAlSession fake;
-    TempDir dir;
+    TemporaryFolder dir;
     std::string p = dir.write("ok.wav", canonical(2, kRate, kSamples));
     ASSERT_EQ(OpenWaveFile(p.c_str()), 1);
     int probe = dup(0);  // the lowest free descriptor before the close
