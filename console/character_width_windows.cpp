@@ -7,6 +7,9 @@
 
 #include "console/character_width.hpp"
 
+// The console takes its text as UTF-16 whatever its code page.
+bool adopt_screen_character_set() { return true; }
+
 bool is_single_column(char32_t code_point) {
     if (code_point > 0xFFFF || (code_point >= 0xD800 && code_point <= 0xDFFF)) return false;
     const WCHAR unit = static_cast<WCHAR>(code_point);

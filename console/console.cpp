@@ -13,7 +13,6 @@ namespace {
 struct ConsoleRecord {
     bool opened = false;
     ConsoleSnapshot snapshot;
-    ScreenCursor cursor;
 };
 
 ConsoleRecord console;
@@ -25,22 +24,14 @@ ConsoleBackend& current_backend() {
     return *backend;
 }
 
-void take_cursor_from_snapshot() {
-    console.cursor = ScreenCursor{console.snapshot.width, console.snapshot.height,
-                                  console.snapshot.cursor_x, console.snapshot.cursor_y,
-                                  console.snapshot.window_width};
-}
-
 // A screen that changed under the program (stopped and resumed, resized) is
 // measured again, so the next output lands where the cursor really is.
-void follow_screen_changes() {
-    if (current_backend().refresh(console.snapshot)) take_cursor_from_snapshot();
-}
+void follow_screen_changes() { current_backend().refresh(console.snapshot); }
 
 void new_line() {
     if (console.snapshot.is_screen) {
         follow_screen_changes();
-        screen_new_line(console.cursor, current_backend());
+        screen_new_line(console.snapshot.screen, current_backend());
     } else {
         current_backend().write_stream("\n");
     }
@@ -63,7 +54,6 @@ int open_console() {
     // taken over still gives it back.
     const int registered = out.register_close_handler(endRoutine);
     console.snapshot = out.attach();
-    take_cursor_from_snapshot();
     console.opened = true;
     return registered;
 }
@@ -78,7 +68,7 @@ void print(const char* text) {
     if (!console.opened || text == nullptr || text[0] == 0) return;
     if (console.snapshot.is_screen) {
         follow_screen_changes();
-        screen_print(console.cursor, text_to_cells(text, console.snapshot.utf8, kMaxPrintCells),
+        screen_print(console.snapshot.screen, text_to_cells(text, console.snapshot.utf8, kMaxPrintCells),
                      current_backend());
         return;
     }
@@ -98,6 +88,6 @@ KeyText poll_key() {
     KeyText key = in.read_key();
     // No key can come after the end of the input: that end counts as a key
     // without a character, so a wait for a key ends (and a menu choice is 0).
-    if (key.empty() && in.keys_ended()) key.chars[0] = static_cast<char>(255);
+    if (key.empty() && in.keys_ended()) key = single_key(kKeyWithoutCharacter);
     return key;
 }

@@ -11,15 +11,9 @@
 
 #include <cstdint>
 
-class ConsoleBackend;
+#include "console/key_text.hpp"
 
-// The result of poll key: 0, 1 or 2 characters, NUL-terminated. Keys without a
-// character (arrows, function keys) have 255 as their first character.
-struct KeyText {
-    char chars[3] = {0, 0, 0};
-    bool empty() const { return chars[0] == 0; }
-    unsigned char first() const { return static_cast<unsigned char>(chars[0]); }
-};
+class ConsoleBackend;
 
 // Longest part of one text that print shows; the rest is dropped.
 inline constexpr int kMaxPrintCells = 250;

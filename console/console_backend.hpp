@@ -9,14 +9,12 @@
 #include "console/console.hpp"
 #include "console/screen_model.hpp"
 
+// What the console knows of its screen: the one home of the screen's size
+// and the tracked cursor, which print and new line move on.
 struct ConsoleSnapshot {
     bool is_screen = false;  // false: output is a file or pipe
     bool utf8 = false;       // the screen shows UTF-8 text
-    int width = 0;           // columns of a row (a Windows console: the buffer width)
-    int height = 0;          // rows; the bottom row is height - 1 (the window's bottom row)
-    int cursor_x = 0;
-    int cursor_y = 0;
-    int window_width = 0;    // columns of the visible window, where narrower than a row; 0: width
+    ScreenCursor screen;     // size (a Windows console: the buffer's width, the window's bottom) and cursor
 };
 
 class ConsoleBackend : public ScreenSurface {
@@ -39,12 +37,8 @@ public:
     virtual bool keys_ended() = 0;
     // When the screen may have changed under the program since the last
     // snapshot (it was stopped and resumed, or resized), takes its size and
-    // cursor into snapshot again and returns true; otherwise returns false.
-    // Called before each output to a screen.
-    virtual bool refresh(ConsoleSnapshot& snapshot) {
-        (void)snapshot;
-        return false;
-    }
+    // cursor into snapshot again. Called before each output to a screen.
+    virtual void refresh(ConsoleSnapshot& snapshot) { (void)snapshot; }
 };
 
 // The backend for the process's own terminal: the Linux terminal, or the

@@ -2,25 +2,40 @@
 
 #include <algorithm>
 
+#include "console/text_cells.hpp"
+
 namespace {
 
 constexpr char kEsc = 0x1B;
-
-KeyText single(unsigned char byte) {
-    KeyText key;
-    key.chars[0] = static_cast<char>(byte);
-    return key;
-}
-
-// Length of the UTF-8 sequence that begins with lead, or 1 where lead begins none.
-std::size_t utf8_length(unsigned char lead) {
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
-    return 1;
-}
+// More digits than any screen has rows or columns: no report.
+constexpr std::size_t kMaxReportDigits = 6;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+enum class Report { none, partial, complete };
+
+// Reads a cursor-position report (ESC [ row ; column R) at bytes[start]:
+// complete (with its end, row and column), partial (the bytes end inside
+// one), or none.
+Report parse_report(std::string_view bytes, std::size_t start, std::size_t& end, long (&values)[2]) {
+    std::size_t i = start;
+    if (i >= bytes.size() || bytes[i] != kEsc) return Report::none;
+    if (++i == bytes.size()) return Report::partial;
+    if (bytes[i++] != '[') return Report::none;
+    for (int field = 0; field < 2; ++field) {
+        const std::size_t digits_start = i;
+        values[field] = 0;
+        while (i < bytes.size() && is_digit(bytes[i]) && i - digits_start < kMaxReportDigits) {
+            values[field] = values[field] * 10 + (bytes[i] - '0');
+            ++i;
+        }
+        if (i == bytes.size()) return Report::partial;
+        if (i == digits_start || bytes[i] != (field == 0 ? ';' : 'R')) return Report::none;
+        ++i;
+    }
+    end = i;
+    return Report::complete;
+}
 
 }  // namespace
 
@@ -31,12 +46,12 @@ std::size_t decode_terminal_key(std::string_view bytes, bool utf8, bool more_may
     if (lead != kEsc) {
         // Ctrl+@ sends NUL: a key, but without a character.
         if (lead == 0) {
-            key = single(255);
+            key = single_key(kKeyWithoutCharacter);
             return 1;
         }
-        key = single(lead);
+        key = single_key(lead);
         if (!utf8 || lead < 0x80) return 1;
-        std::size_t length = utf8_length(lead);
+        std::size_t length = utf8_sequence_length(lead);
         std::size_t taken = 1;
         while (taken < length && taken < bytes.size() &&
                (static_cast<unsigned char>(bytes[taken]) & 0xC0) == 0x80)
@@ -47,15 +62,15 @@ std::size_t decode_terminal_key(std::string_view bytes, bool utf8, bool more_may
 
     if (bytes.size() == 1) {
         if (more_may_follow) return 0;
-        key = single(27);
+        key = single_key(27);
         return 1;
     }
     const char second = bytes[1];
     if (second == kEsc) {  // Esc pressed twice: the first one stands alone
-        key = single(27);
+        key = single_key(27);
         return 1;
     }
-    key = single(255);
+    key = single_key(kKeyWithoutCharacter);
     if (second == '[') {
         // Control sequence: parameters and intermediates, then one final byte.
         std::size_t i = 2;
@@ -73,49 +88,26 @@ std::size_t decode_terminal_key(std::string_view bytes, bool utf8, bool more_may
     }
     // Alt with a key: Esc followed by that key's bytes.
     const auto next = static_cast<unsigned char>(second);
-    std::size_t length = utf8 && next >= 0x80 ? utf8_length(next) : 1;
+    std::size_t length = utf8 && next >= 0x80 ? utf8_sequence_length(next) : 1;
     return std::min(bytes.size(), 1 + length);
 }
 
 bool take_cursor_report(std::string& bytes, int& row, int& column) {
     for (std::size_t start = bytes.find(kEsc); start != std::string::npos;
          start = bytes.find(kEsc, start + 1)) {
-        std::size_t i = start + 1;
-        if (i >= bytes.size() || bytes[i] != '[') continue;
-        ++i;
+        std::size_t end = 0;
         long values[2] = {0, 0};
-        bool ok = true;
-        for (int field = 0; field < 2 && ok; ++field) {
-            const std::size_t digits_start = i;
-            while (i < bytes.size() && is_digit(bytes[i]) && i - digits_start < 6) {
-                values[field] = values[field] * 10 + (bytes[i] - '0');
-                ++i;
-            }
-            if (i == digits_start || i >= bytes.size()) { ok = false; break; }
-            const char expected = field == 0 ? ';' : 'R';
-            if (bytes[i] != expected) { ok = false; break; }
-            ++i;
-        }
-        if (!ok) continue;
+        if (parse_report(bytes, start, end, values) != Report::complete) continue;
         row = static_cast<int>(values[0]);
         column = static_cast<int>(values[1]);
-        bytes.erase(start, i - start);
+        bytes.erase(start, end - start);
         return true;
     }
     return false;
 }
 
 bool is_cursor_report_start(std::string_view bytes) {
-    if (bytes.empty() || bytes[0] != kEsc) return false;
-    if (bytes.size() == 1) return true;
-    if (bytes[1] != '[') return false;
-    std::size_t i = 2;
-    for (int field = 0; field < 2; ++field) {
-        const std::size_t digits_start = i;
-        while (i < bytes.size() && is_digit(bytes[i]) && i - digits_start < 6) ++i;
-        if (i == bytes.size()) return true;
-        if (i == digits_start || bytes[i] != (field == 0 ? ';' : 'R')) return false;
-        ++i;
-    }
-    return false;  // the whole report
+    std::size_t end = 0;
+    long values[2] = {0, 0};
+    return parse_report(bytes, 0, end, values) == Report::partial;
 }

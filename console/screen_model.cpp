@@ -27,7 +27,7 @@ void screen_print(ScreenCursor& cursor, const std::vector<Cell>& cells, ScreenSu
     if (x + n > right) {
         int64_t room = (bottom - y) * (right + 1) + (right - x);
         while (room < n) {
-            surface.scroll_up();
+            surface.scroll_up(static_cast<int>(bottom));
             --y;
             room += right + 1;
         }
@@ -61,7 +61,7 @@ void screen_new_line(ScreenCursor& cursor, ScreenSurface& surface) {
     if (cursor.y < bottom)
         ++cursor.y;
     else
-        surface.scroll_up();
+        surface.scroll_up(bottom);
     surface.place_cursor(cursor.x, cursor.y);
     surface.commit();
 }

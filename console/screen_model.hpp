@@ -12,8 +12,10 @@
 class ScreenSurface {
 public:
     virtual ~ScreenSurface() = default;
-    // Move every row up by one; the bottom row becomes blank.
-    virtual void scroll_up() = 0;
+    // Move every row up by one; the bottom row becomes blank. bottom_row is
+    // the window's last row, where a terminal scrolls from; a console buffer
+    // scrolls as a whole.
+    virtual void scroll_up(int bottom_row) = 0;
     // Write cells along row y from column x; the caller never passes the
     // end of the row.
     virtual void put_cells(int x, int y, const Cell* cells, int count) = 0;

@@ -10,7 +10,10 @@
 
 #include <string>
 
+#include "console/character_width.hpp"
 #include "console/console_backend.hpp"
+#include "console/stream_keys.hpp"
+#include "console/write_all.hpp"
 
 namespace {
 
@@ -34,78 +37,47 @@ BOOL WINAPI on_control_event(DWORD event_type) {
     return FALSE;
 }
 
-// The UTF-16 unit of a cell. Cells hold one character of the Basic
-// Multilingual Plane in UTF-8 (text_cells replaces every other), so one unit
-// is enough; anything else shows as U+FFFD.
+// The UTF-16 unit of a cell. Cells hold characters of the Basic Multilingual
+// Plane only (text_cells replaces every other), so one unit is enough;
+// anything else shows as U+FFFD.
 WCHAR cell_unit(const Cell& cell) {
-    const auto* b = reinterpret_cast<const unsigned char*>(cell.bytes);
-    switch (cell.length) {
-    case 1:
-        return b[0];
-    case 2:
-        return static_cast<WCHAR>(((b[0] & 0x1F) << 6) | (b[1] & 0x3F));
-    case 3:
-        return static_cast<WCHAR>(((b[0] & 0x0F) << 12) | ((b[1] & 0x3F) << 6) | (b[2] & 0x3F));
-    default:
-        return 0xFFFD;
-    }
+    return cell.code_point <= 0xFFFF ? static_cast<WCHAR>(cell.code_point) : WCHAR{0xFFFD};
 }
 
-void write_all(HANDLE handle, const char* data, size_t size) {
-    while (size > 0) {
-        const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-        DWORD written = 0;
-        if (!WriteFile(handle, data, chunk, &written, nullptr) || written == 0) return;
-        data += written;
-        size -= written;
-    }
-}
-
-// Keys from a file or pipe, as on Linux: every byte is one key, and a NUL
-// byte is a key without a character (255). Once the input has ended, no key
-// comes any more (and poll key makes that end a key of its own).
-class StreamKeys {
+// Keys from a file or pipe, read one byte at a time.
+class HandleKeys final : public StreamKeys {
 public:
     void reset(HANDLE input) {
         input_ = input;
         is_pipe_ = GetFileType(input) == FILE_TYPE_PIPE;
-        ended_ = false;
+        restart();
     }
-
-    KeyText read() {
-        KeyText key;
-        unsigned char byte = 0;
-        if (!ended_ && available()) {
-            DWORD got = 0;
-            if (ReadFile(input_, &byte, 1, &got, nullptr) && got == 1) {
-                key.chars[0] = static_cast<char>(byte == 0 ? 255 : byte);
-                return key;
-            }
-            ended_ = true;
-        }
-        return key;
-    }
-
-    bool ended() const { return ended_; }
 
 private:
+    long read_now(char* into, std::size_t) override {
+        if (!available()) return gone_ ? kEnded : 0;
+        DWORD got = 0;
+        return ReadFile(input_, into, 1, &got, nullptr) && got == 1 ? 1 : kEnded;
+    }
+
     // Whether to read now. A pipe says how much it holds; a file or
     // character device (NUL) answers at once, with 0 bytes at its end. A
     // pipe that cannot be asked (wine's view of a Unix pipe) is read all the
     // same: the read then waits for the next byte, which only ever happens
     // while the program is waiting for a key anyway.
     bool available() {
+        gone_ = false;
         if (!is_pipe_) return true;
         DWORD bytes = 0;
         if (PeekNamedPipe(input_, nullptr, 0, nullptr, &bytes, nullptr)) return bytes > 0;
         if (GetLastError() != ERROR_BROKEN_PIPE) return true;
-        ended_ = true;  // the writer has gone and everything was read
+        gone_ = true;  // the writer has gone and everything was read
         return false;
     }
 
     HANDLE input_ = INVALID_HANDLE_VALUE;
     bool is_pipe_ = false;
-    bool ended_ = false;
+    bool gone_ = false;
 };
 
 class WindowsConsoleBackend final : public ConsoleBackend {
@@ -125,15 +97,15 @@ public:
         }
 
         ConsoleSnapshot snapshot;
-        snapshot.utf8 = true;
+        snapshot.utf8 = adopt_screen_character_set();
         CONSOLE_SCREEN_BUFFER_INFO info;
         if (!GetConsoleScreenBufferInfo(output_, &info)) return snapshot;  // a file or pipe
         snapshot.is_screen = true;
-        snapshot.width = info.dwSize.X;
-        snapshot.height = info.srWindow.Bottom + 1;
-        snapshot.window_width = info.srWindow.Right + 1;
-        snapshot.cursor_x = info.dwCursorPosition.X;
-        snapshot.cursor_y = info.dwCursorPosition.Y;
+        snapshot.screen.width = info.dwSize.X;
+        snapshot.screen.height = info.srWindow.Bottom + 1;
+        snapshot.screen.window_width = info.srWindow.Right + 1;
+        snapshot.screen.x = info.dwCursorPosition.X;
+        snapshot.screen.y = info.dwCursorPosition.Y;
         buffer_width_ = info.dwSize.X;
         buffer_height_ = info.dwSize.Y;
         attribute_ = info.wAttributes;
@@ -154,7 +126,7 @@ public:
 
     // The whole buffer moves up one row; its last row becomes blank cells
     // in the attribute the console had at the start.
-    void scroll_up() override {
+    void scroll_up(int) override {
         const SMALL_RECT rows{0, 1, static_cast<SHORT>(buffer_width_ - 1), static_cast<SHORT>(buffer_height_ - 1)};
         CHAR_INFO blank;
         blank.Char.AsciiChar = ' ';
@@ -179,7 +151,13 @@ public:
     // Every call above has reached the console when it returns.
     void commit() override {}
 
-    void write_stream(std::string_view bytes) override { write_all(output_, bytes.data(), bytes.size()); }
+    void write_stream(std::string_view bytes) override {
+        write_all(bytes, [this](const char* data, std::size_t size) -> std::size_t {
+            const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+            DWORD written = 0;
+            return WriteFile(output_, data, chunk, &written, nullptr) ? written : 0;
+        });
+    }
 
     KeyText read_key() override {
         if (!keys_are_console_) return stream_keys_.read();
@@ -195,7 +173,7 @@ public:
         const auto character = static_cast<unsigned char>(record.Event.KeyEvent.uChar.AsciiChar);
         const auto scan_code = static_cast<unsigned char>(record.Event.KeyEvent.wVirtualScanCode & 0xFF);
         if (character == 0 && scan_code == 0) return key;
-        key.chars[0] = static_cast<char>(character == 0 ? 255 : character);
+        key.chars[0] = static_cast<char>(character == 0 ? kKeyWithoutCharacter : character);
         key.chars[1] = static_cast<char>(scan_code);  // 0 ends the text after one character
         return key;
     }
@@ -210,7 +188,7 @@ private:
     int buffer_height_ = 0;
     WORD attribute_ = 0;
     bool keys_are_console_ = false;
-    StreamKeys stream_keys_;
+    HandleKeys stream_keys_;
 };
 
 }  // namespace

@@ -40,6 +40,7 @@ void playback_job() {
     alGenBuffers(1, &buffer);
     int opened = OpenWaveFile((kMediaDirectory + text_or_empty(waveFileName)).c_str());
     if (!opened) {
+        alDeleteBuffers(1, &buffer);
         print_load_failure();
         return;
     }
@@ -48,6 +49,7 @@ void playback_job() {
     ReadWaveIntoBuffer(buffer, 0);
     CloseWaveFile();
     if (waveUploadFailed) {
+        alDeleteBuffers(1, &buffer);
         print_load_failure();
         return;
     }

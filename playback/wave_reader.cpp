@@ -27,6 +27,11 @@ constexpr uint16_t kTagPcm = 1;
 constexpr uint16_t kTagExtensible = 0xFFFE;
 constexpr int64_t kChunkHeaderSize = 8;
 constexpr int kFmtBaseSize = 16;
+// An extensible "fmt " body holds its sub-format GUID at offsets 24 to 39.
+constexpr int64_t kSubFormatOffset = 24;
+constexpr int64_t kExtensibleFmtSize = 40;
+// KSDATAFORMAT_SUBTYPE_PCM, 00000001-0000-0010-8000-00AA00389B71, as stored.
+constexpr uint8_t kPcmSubFormat[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
 // Positions and sizes handed on stay valid signed 32-bit values; a walk that
 // would go beyond this comes only from a damaged file and ends there.
 constexpr int64_t kMaxPosition = INT32_MAX;
@@ -84,19 +89,32 @@ uint32_t read_u32(WaveStream& stream) {
     return le32(bytes);
 }
 
-// Reads the "fmt " body at the stream position and sets the format fields;
-// false when the fields have no row or OpenAL does not know the row's name.
-bool accept_format(WaveStream& stream) {
-    uint8_t body[kFmtBaseSize];
-    read_padded(stream, body, kFmtBaseSize);
-    uint16_t tag = le16(body);
-    uint16_t channels = le16(body + 2);
-    waveFrequency = static_cast<int32_t>(le32(body + 4));
-    uint16_t bits = le16(body + 14);
+// Whether the extensible "fmt " body at body (declared bytes long) carries
+// PCM samples. Another sub-format (mu-law, A-law, float) read as PCM plays
+// as noise, and a body too short to hold the GUID does not say.
+bool extensible_holds_pcm(WaveStream& stream, int64_t body, uint32_t declared) {
+    if (declared < kExtensibleFmtSize) return false;
+    uint8_t guid[sizeof kPcmSubFormat];
+    stream.seek(body + kSubFormatOffset);
+    read_padded(stream, guid, sizeof guid);
+    return std::memcmp(guid, kPcmSubFormat, sizeof guid) == 0;
+}
+
+// Reads the "fmt " body at body (declared bytes long) and sets the format
+// fields; false when the fields have no row or OpenAL does not know the
+// row's name.
+bool accept_format(WaveStream& stream, int64_t body, uint32_t declared) {
+    uint8_t fields[kFmtBaseSize];
+    read_padded(stream, fields, kFmtBaseSize);
+    uint16_t tag = le16(fields);
+    uint16_t channels = le16(fields + 2);
+    waveFrequency = static_cast<int32_t>(le32(fields + 4));
+    uint16_t bits = le16(fields + 14);
     uint32_t mask = 0;
     if (tag == kTagExtensible) {
         read_u32(stream);  // extension size and valid bits: not used
         mask = read_u32(stream);
+        if (!extensible_holds_pcm(stream, body, declared)) return false;
     }
     if (const FormatRow* row = find_format(tag, channels, mask, bits)) {
         waveFormat = alGetEnumValue(row->name);
@@ -142,7 +160,7 @@ int walk_chunks(WaveStream& stream) {
         stream.seek(body);
 
         if (id == kFmtId) {
-            if (!accept_format(stream)) return 0;
+            if (!accept_format(stream, body, declared)) return 0;
             formatSeen = true;
         } else if (id == kDataId) {
             dataOffset = body;

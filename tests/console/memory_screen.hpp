@@ -21,7 +21,7 @@ public:
 
     ConsoleSnapshot attach() override {
         ++attaches;
-        return ConsoleSnapshot{is_screen_, true, width_, height_, visible_x, visible_y, window_width_};
+        return ConsoleSnapshot{is_screen_, true, ScreenCursor{width_, height_, visible_x, visible_y, window_width_}};
     }
     void detach() override { ++detaches; }
     int register_close_handler(void (*)()) override { return ++registrations; }
@@ -35,7 +35,7 @@ public:
     }
     bool keys_ended() override { return keys_end && keys.empty(); }
 
-    void scroll_up() override {
+    void scroll_up(int) override {
         rows_.erase(rows_.begin());
         rows_.emplace_back(static_cast<size_t>(width_), " ");
         ++scrolls;
@@ -45,8 +45,11 @@ public:
             ++writes_outside;
             return;
         }
-        for (int i = 0; i < count; ++i)
-            rows_[static_cast<size_t>(y)][static_cast<size_t>(x + i)] = std::string(cells[i].bytes, static_cast<size_t>(cells[i].length));
+        for (int i = 0; i < count; ++i) {
+            std::string& shown = rows_[static_cast<size_t>(y)][static_cast<size_t>(x + i)];
+            shown.clear();
+            append_utf8(shown, cells[i].code_point);
+        }
     }
     void place_cursor(int x, int y) override {
         visible_x = x;

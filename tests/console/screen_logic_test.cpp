@@ -181,7 +181,7 @@ namespace {
 TEST(TextCells, WithoutUtf8OnlyPrintableAsciiPasses) {
     std::string shown;
     for (const Cell& cell : text_to_cells("ok\x1b[1m\xC3\xA9\x9b\x7f", false, kMaxPrintCells))
-        shown.append(cell.bytes, static_cast<size_t>(cell.length));
+        append_utf8(shown, cell.code_point);
     EXPECT_EQ(shown, "ok?[1m????");
 }
 

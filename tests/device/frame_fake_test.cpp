@@ -159,19 +159,53 @@ TEST(Frame, LongNameIsCutOnScreenButOpenedWhole) {
     EXPECT_NE(std::find(log.begin(), log.end(), "alcOpenDevice(\"" + name + "\") -> dev1"), log.end());
 }
 
-// Started with standard output closed, the program must not let the next
-// file opened take its number: here OpenAL Soft's wave writer's output.
-TEST(Frame, ClosedOutputKeepsTheTextOutOfOtherFiles) {
+// Keys that reach the pipe a second after the program has started: an empty
+// pipe whose writer is still there is no end of the keys.
+TEST(Frame, KeysArrivingLateInAPipeAreWaitedFor) {
+    TemporaryFile out("output.txt");
+    const std::string command = std::string("(sleep 1; printf 1x) | ALSOFT_DRIVERS=null timeout 20 ") + FERROWIN_PATH + " >" +
+                                out.path();
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string output = out.read();
+    EXPECT_NE(output.find("\nOpened "), std::string::npos) << output;
+    EXPECT_EQ(output.substr(output.size() - std::min<size_t>(output.size(), 21)), "Press any key to exit");
+}
+
+// Started with a standard stream closed, the program must not let the next
+// file opened take its number: here OpenAL Soft's wave writer's output, which
+// would get the console's text or the library's log lines, or give its bytes
+// as keys. Without keys the menu choice is 0, and the run ends at the menu.
+struct ClosedStreamCase {
+    const char* name;
+    const char* redirections;
+    bool device_opened;
+};
+
+void PrintTo(const ClosedStreamCase& c, std::ostream* os) { *os << c.name; }
+
+class ClosedStream : public testing::TestWithParam<ClosedStreamCase> {};
+
+TEST_P(ClosedStream, KeepsOtherFilesClean) {
     TemporaryFile conf("alsoft.conf");
     const std::string wave = conf.directory() + "/out.wav";
     std::ofstream(conf.path()) << "[wave]\nfile=" << wave << "\n";
-    const std::string command = "printf 1x | ALSOFT_DRIVERS=wave ALSOFT_CONF=" + conf.path() + " timeout 20 " +
-                                FERROWIN_PATH + " >&-";
+    const std::string command = "printf 1x | ALSOFT_DRIVERS=wave ALSOFT_LOGLEVEL=3 ALSOFT_CONF=" + conf.path() +
+                                " timeout 20 " + FERROWIN_PATH + " " + GetParam().redirections;
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::ostringstream written;
     written << std::ifstream(wave, std::ios::binary).rdbuf();
+    if (!GetParam().device_opened) {
+        EXPECT_EQ(written.str(), "") << "no device was opened";
+        return;
+    }
     EXPECT_EQ(written.str().substr(0, 4), "RIFF");
     EXPECT_EQ(written.str().find("Opened"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, ClosedStream,
+                         testing::Values(ClosedStreamCase{"output", ">&-", true},
+                                         ClosedStreamCase{"error", ">/dev/null 2>&-", true},
+                                         ClosedStreamCase{"input", "<&- >/dev/null", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -11,19 +11,10 @@ std::string libraryDir() { return FAKEAL_DIR; }
 
 Sandbox::Sandbox(const std::vector<std::string>& scenarioLines)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "fakeal-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed for " + pattern);
-    dir_ = pattern;
     std::filesystem::create_directory(dataDir());
-    std::ofstream out(scenarioPath(), std::ios::binary);
-    for (const auto& line : scenarioLines) out << line << '\n';
-    if (!out) throw std::runtime_error("cannot write " + scenarioPath().string());
-}
-
-Sandbox::~Sandbox()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
+    std::string scenario;
+    for (const auto& line : scenarioLines) scenario += line + '\n';
+    folder_.write("scenario.txt", scenario);
 }
 
 std::vector<std::string> Sandbox::environment() const

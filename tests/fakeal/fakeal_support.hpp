@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fakeal_text.hpp"
+#include "temporary_folder.hpp"
 
 // Exported by the stand-in library itself (link the `fakeal` target to use
 // it): forgets all devices, contexts and objects and reads FAKEAL_SCENARIO,
@@ -23,17 +24,14 @@ std::string libraryDir();
 
 class Sandbox {
 public:
-    // Creates a fresh directory under the system temp directory and writes
-    // the lines, each ended by a newline, as the scenario file.
+    // Creates a temporary folder of its own (removed with the sandbox) and
+    // writes the lines, each ended by a newline, as the scenario file.
     explicit Sandbox(const std::vector<std::string>& scenarioLines);
-    ~Sandbox();  // removes the directory and everything in it
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
 
-    const std::filesystem::path& dir() const { return dir_; }
-    std::filesystem::path scenarioPath() const { return dir_ / "scenario.txt"; }
-    std::filesystem::path logPath() const { return dir_ / "calls.log"; }
-    std::filesystem::path dataDir() const { return dir_ / "data"; }
+    const std::filesystem::path& dir() const { return folder_.path(); }
+    std::filesystem::path scenarioPath() const { return dir() / "scenario.txt"; }
+    std::filesystem::path logPath() const { return dir() / "calls.log"; }
+    std::filesystem::path dataDir() const { return dir() / "data"; }
 
     // "NAME=value" assignments for a child process: LD_LIBRARY_PATH (the
     // stand-in's directory in front of any inherited value), FAKEAL_SCENARIO,
@@ -52,7 +50,7 @@ public:
     std::optional<std::vector<unsigned char>> bufferData(int n) const;
 
 private:
-    std::filesystem::path dir_;
+    TemporaryFolder folder_;
 };
 
 }  // namespace fakeal

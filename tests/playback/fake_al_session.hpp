@@ -17,7 +17,7 @@
 #include <AL/alc.h>
 
 #include "fakeal_support.hpp"
-#include "temp_dir.hpp"
+#include "temporary_folder.hpp"
 
 namespace wavetest {
 

@@ -11,7 +11,7 @@
 #include <numeric>
 
 #include "fakeal_support.hpp"
-#include "temp_dir.hpp"
+#include "temporary_folder.hpp"
 #include "program_run.hpp"
 #include "programs_under_test.hpp"
 #include "wave_builder.hpp"
@@ -39,7 +39,7 @@ public:
     }
 
 private:
-    TempDir dir_;
+    TemporaryFolder dir_;
     std::string program_;
 };
 
@@ -119,7 +119,7 @@ struct Rendered {
 
 // Reads the writer's output: PCM 16-bit or float 32-bit, plain or extensible.
 Rendered read_rendered(const std::string& path) {
-    std::string s = read_text(path);
+    std::string s = read_file(path);
     Rendered r;
     auto u16 = [&](size_t at) { return uint16_t(uint8_t(s[at]) | uint8_t(s[at + 1]) << 8); };
     auto u32 = [&](size_t at) { return uint32_t(u16(at)) | uint32_t(u16(at + 2)) << 16; };
@@ -253,12 +253,12 @@ const std::vector<JobCallCase> kJobCallCases = {
     {"refused_upload_is_a_failed_load", {"buffer_data = error"}, true, pattern(400),
      "-ERR: Failed to load Footsteps.wav\n",
      {"alGenBuffers(1) -> [1]", "alGetEnumValue(\"AL_FORMAT_STEREO16\") -> 0x1103",
-      "alBufferData(1, 0x1103, size=400, freq=44100)", "alGetError() -> 0xA003"}},
+      "alBufferData(1, 0x1103, size=400, freq=44100)", "alGetError() -> 0xA003", kCleanUp[2]}},
     {"empty_data_chunk_uploads_nothing", {}, true, Bytes{}, "Playing Source .\n",
      {"alGenBuffers(1) -> [1]", "alGetEnumValue(\"AL_FORMAT_STEREO16\") -> 0x1103", kPlay[0], kPlay[1],
       kPlay[2], kStopped, kCleanUp[0], kCleanUp[1], kCleanUp[2]}},
     {"missing_file_creates_no_source", {}, false, {}, "-ERR: Failed to load Footsteps.wav\n",
-     {"alGenBuffers(1) -> [1]"}},
+     {"alGenBuffers(1) -> [1]", kCleanUp[2]}},
 };
 
 [[maybe_unused]] void PrintTo(const JobCallCase& c, std::ostream* os) { *os << c.name; }
@@ -293,14 +293,23 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, QuorvelJobCalls,
 
 // The source plays for 2 s; each state query takes 50 ms to answer. The dots
 // keep to the clock all the same, one per 100 ms of sound (a loop that slept
-// 100 ms after each dot would show about 2000 / 150, 14).
+// 100 ms after each dot would show about 2000 / 150, 14). A query slower than
+// the dot interval makes every pass late: the next dot is due at once, about
+// one per 150 ms of a 1 s sound.
 TEST(QuorvelWithFake, SlowStateAnswersKeepADotPer100MsOfSound) {
-    RunLayout layout;
-    layout.put_media(canonical(2, 44100, pattern(400)));
-    std::vector<std::string> calls;
-    ProgramRun r = run_with_fake(layout, {"playing_ms = 2000", "state_delay_ms = 50"}, calls);
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_NEAR(dots(r.output), 20, 1) << r.output;
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "alGetSourcei"), dots(r.output)) << "one query a dot";
+    const struct {
+        const char* playing;
+        const char* delay;
+        int dots;
+    } rows[] = {{"playing_ms = 2000", "state_delay_ms = 50", 20}, {"playing_ms = 1000", "state_delay_ms = 150", 7}};
+    for (const auto& row : rows) {
+        RunLayout layout;
+        layout.put_media(canonical(2, 44100, pattern(400)));
+        std::vector<std::string> calls;
+        ProgramRun r = run_with_fake(layout, {row.playing, row.delay}, calls);
+        ASSERT_EQ(r.exitCode, 0) << row.delay << "\n" << r.output;
+        EXPECT_NEAR(dots(r.output), row.dots, 1) << r.output;
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "alGetSourcei"), dots(r.output)) << "one query a dot";
+    }
 }
 }  // namespace

@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "programs_under_test.hpp"
-#include "temp_dir.hpp"
+#include "temporary_folder.hpp"
 #include "terminal_session.hpp"
 #include "wave_builder.hpp"
 
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct ScreenRun {
-    TempDir dir;
+    TemporaryFolder dir;
     std::unique_ptr<screen::TerminalSession> session;
 
     explicit ScreenRun(const Bytes* media, const std::string& platform = "linux") {

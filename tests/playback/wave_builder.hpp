@@ -36,10 +36,10 @@ inline Chunk chunk_declaring(const std::string& id, uint32_t declared, Bytes bod
     return {id, declared, std::move(body)};
 }
 
-// A "fmt " body of 16 bytes, or 18 or 40 (extensible: cbSize, valid bits,
-// channel mask, sub-format).
+// A "fmt " body of 16 bytes, or more (extensible: cbSize, valid bits and
+// channel mask from 24, the sub-format GUID of subFormat from 40; 1 is PCM).
 inline Bytes fmt_body(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t mask = 0,
-                      size_t size = 16) {
+                      size_t size = 16, uint8_t subFormat = 1) {
     Bytes b;
     put16(b, tag);
     put16(b, channels);
@@ -47,12 +47,14 @@ inline Bytes fmt_body(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t b
     put32(b, rate * channels * bits / 8);
     put16(b, channels * bits / 8);
     put16(b, bits);
-    if (size >= 18) put16(b, size == 40 ? 22 : 0);
-    if (size >= 40) {
+    if (size >= 18) put16(b, uint16_t(size - 18));
+    if (size >= 24) {
         put16(b, bits);
         put32(b, mask);
-        static const uint8_t kPcmGuid[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
-        b.insert(b.end(), kPcmGuid, kPcmGuid + 16);
+    }
+    if (size >= 40) {
+        const uint8_t guid[16] = {subFormat, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+        b.insert(b.end(), guid, guid + 16);
     }
     b.resize(size, 0);
     return b;

@@ -36,7 +36,7 @@ struct LoadResult {
 
 LoadResult load(const Bytes& file, const std::vector<std::string>& scenario = {}) {
     FakeAlSession fake(scenario);
-    TempDir dir;
+    TemporaryFolder dir;
     LoadResult r;
     r.opened = OpenWaveFile(dir.write("in.wav", file).c_str());
     if (r.opened) {
@@ -60,6 +60,7 @@ struct FormatCase {
     size_t fmtSize;
     ALenum format;  // 0: the file has no row and must not load
     int32_t frameSize;
+    uint8_t subFormat = 1;  // first byte of an extensible sub-format GUID: 1 PCM, 6 A-law, 7 mu-law
 };
 
 const FormatCase kFormatCases[] = {
@@ -97,6 +98,9 @@ const FormatCase kFormatCases[] = {
     {"pcm_stereo32", 1, 2, 32, 0, 16, 0, 0},
     {"ext_stereo24", 0xFFFE, 2, 24, 0x3, 40, 0, 0},
     {"ext_mono32", 0xFFFE, 1, 32, 0x4, 40, 0, 0},
+    {"ext_mulaw_mono8", 0xFFFE, 1, 8, 0x4, 40, 0, 0, 7},
+    {"ext_alaw_stereo8", 0xFFFE, 2, 8, 0x3, 40, 0, 0, 6},
+    {"ext_fmt24_holds_no_sub_format", 0xFFFE, 2, 16, 0x3, 24, 0, 0},
 };
 
 void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
@@ -106,7 +110,7 @@ class FormatTable : public testing::TestWithParam<FormatCase> {};
 TEST_P(FormatTable, ChoosesRowAndUploadsBytesUnchanged) {
     const FormatCase& c = GetParam();
     Bytes samples = pattern(336);  // whole frames for every row
-    Bytes file = riff({chunk("fmt ", fmt_body(c.tag, c.channels, kRate, c.bits, c.mask, c.fmtSize)),
+    Bytes file = riff({chunk("fmt ", fmt_body(c.tag, c.channels, kRate, c.bits, c.mask, c.fmtSize, c.subFormat)),
                        chunk("data", samples)});
     LoadResult r = load(file);
     if (c.format == 0) {
@@ -325,7 +329,7 @@ INSTANTIATE_TEST_SUITE_P(Errors, UploadError,
 
 TEST(OpenPath, NonFilesFailCleanlyAndQuickly) {
     FakeAlSession fake;
-    TempDir dir;
+    TemporaryFolder dir;
     std::string fifo = dir.file("fifo.wav");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string paths[] = {dir.file("missing.wav"), dir.path().string(), fifo, "/dev/zero", ""};
@@ -339,7 +343,7 @@ TEST(OpenPath, NonFilesFailCleanlyAndQuickly) {
 }
 
 TEST(OpenPath, UnreadableFileFails) {
-    TempDir dir;
+    TemporaryFolder dir;
     std::string p = dir.write("locked.wav", canonical(2, kRate, kSamples));
     ASSERT_EQ(chmod(p.c_str(), 0), 0);
     ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
@@ -357,7 +361,7 @@ TEST(OpenPath, UnreadableFileFails) {
 
 TEST(OpenPath, EndRoutineCloseReleasesTheDescriptor) {
     FakeAlSession fake;
-    TempDir dir;
+    TemporaryFolder dir;
     std::string p = dir.write("ok.wav", canonical(2, kRate, kSamples));
     ASSERT_EQ(OpenWaveFile(p.c_str()), 1);
     int probe = dup(0);  // the lowest free descriptor before the close

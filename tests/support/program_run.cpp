@@ -8,9 +8,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace {
@@ -115,22 +112,5 @@ std::vector<std::string> split_lines(const std::string& output) {
     }
 }
 
-TemporaryFile::TemporaryFile(const std::string& name, const std::string& contents) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    directory_ = pattern;
-    path_ = directory_ + "/" + name;
-    std::ofstream(path_, std::ios::binary) << contents;
-}
-
-TemporaryFile::~TemporaryFile() {
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
-}
-
-std::string TemporaryFile::read() const {
-    std::ifstream in(path_, std::ios::binary);
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
-}
+TemporaryFile::TemporaryFile(const std::string& name, const std::string& contents)
+    : directory_(folder_.path().string()), path_(folder_.write(name, contents)) {}

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "temporary_folder.hpp"
+
 struct ProgramRun {
     std::string output;  // everything written to standard output
     int exitCode = -1;   // -1 when the program did not end by itself
@@ -26,18 +28,18 @@ ProgramRun run_program_with_input(const std::string& path, const Environment& en
 // last element (empty when the output ends in a line feed).
 std::vector<std::string> split_lines(const std::string& output);
 
-// A file in a fresh temporary directory that is removed with this object.
+// A file in a temporary folder of its own, removed with this object.
 class TemporaryFile {
 public:
     explicit TemporaryFile(const std::string& name, const std::string& contents = "");
-    ~TemporaryFile();
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     const std::string& path() const { return path_; }
     const std::string& directory() const { return directory_; }
-    std::string read() const;
+    std::string read() const { return read_file(path_); }
 
 private:
+    TemporaryFolder folder_;
     std::string directory_;
     std::string path_;
 };
