@@ -458,9 +458,10 @@ TEST_P(FrameInConsoleOn, ScreenRules) {
         EXPECT_EQ(report.screen, expected_screen(c.setup, ferrowin_dialogue({"1. " + c.shown + " (DEFAULT)"}, c.shown)))
             << report.text;
         const std::vector<std::string> log = sandbox.logLines();
-        if (c.device == c.shown)  // the log writes other bytes escaped
+        if (c.device == c.shown) {  // the log writes other bytes escaped
             EXPECT_NE(std::find(log.begin(), log.end(), "alcOpenDevice(\"" + c.device + "\") -> dev1"), log.end())
                 << "the device is opened by its whole name";
+        }
     }
 }
 

@@ -25,7 +25,7 @@
 // The report on standard output: "alive yes|no" for each alive step, "failed
 // STEP" for a step that could not be done (the steps after it are skipped),
 // "exit N" or "exit none" (the program was ended after 30 s), then "cursor X
-// Y", and for each buffer row "row Y TEXT" (UTF-8, trailing blanks cut) and
+// Y", "window L T R B", and for each buffer row "row Y TEXT" (UTF-8, trailing blanks cut) and
 // "attrs Y RUNS" (ATTR*COUNT runs of hex attributes).
 
 #include <fcntl.h>
@@ -182,7 +182,8 @@ public:
         if (program_ && !exit_reported_) finish();
         CONSOLE_SCREEN_BUFFER_INFO info;
         if (!GetConsoleScreenBufferInfo(out_, &info)) return;
-        std::printf("cursor %d %d\n", info.dwCursorPosition.X, info.dwCursorPosition.Y);
+        std::printf("cursor %d %d\nwindow %d %d %d %d\n", info.dwCursorPosition.X, info.dwCursorPosition.Y,
+                    info.srWindow.Left, info.srWindow.Top, info.srWindow.Right, info.srWindow.Bottom);
         const SHORT width = info.dwSize.X;
         std::vector<CHAR_INFO> cells(static_cast<size_t>(width));
         for (SHORT y = 0; y < info.dwSize.Y; ++y) {
@@ -246,7 +247,7 @@ private:
 
     bool run(const std::string& path) {
         std::string folder = path.substr(0, path.find_last_of("\\/"));
-        std::string command = "\"" + path + "\"";
+        std::string command = "\"" + path + "\" --owned-console";
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
