@@ -442,6 +442,12 @@ TEST_P(FrameInConsoleOn, ScreenRules) {
           .attribute = 0x2F, .rows = {{0, "top row"}, {24, "prompt"}, {30, "below the window"}}},
          "A", "A"},
         {"lines wider than the window wrap at the buffer width", narrow_window(0, 12), wide_name, wide_name},
+        // "Press any key to exit" (21 cells, no new line after it) scrolls
+        // first only when the room check counts the window's 20 columns.
+        {"a window of 20 columns: the room check counts the window's columns",
+         {.buffer_width = 100, .buffer_height = 60, .left = 0, .top = 10, .right = 19, .bottom = 34, .cursor_x = 5,
+          .cursor_y = 34, .fill_attribute = 0x07, .attribute = 0x1E, .rows = {{12, "old 12"}, {40, "below"}}},
+         "A", "A"},
         {"a long name is cut at 250 cells", narrow_window(0, 10), long_name, long_name},
         {"a name in UTF-8 takes one cell per character", narrow_window(5, 20),
          "Haut-parleurs St\\xc3\\xa9r\\xc3\\xa9o", "Haut-parleurs St\xC3\xA9r\xC3\xA9o"},

@@ -49,12 +49,12 @@ ConsoleReport run_in_console(const std::string& program, OpenAl library, const C
     const std::string folder = kBinDir + (library == OpenAl::stand_in ? "/fakeal/" : "/");
     std::vector<std::string> arguments = {
         "buffer " + std::to_string(s.buffer_width) + " " + std::to_string(s.buffer_height),
-        "window " + std::to_string(s.left) + " " + std::to_string(s.top) + " " + std::to_string(s.right) + " " +
-            std::to_string(s.bottom),
         "fill " + hex(s.fill_attribute)};
     for (const auto& [row, text] : s.rows)
         arguments.push_back("text 0 " + std::to_string(row) + " " + hex(s.fill_attribute) + " " + text);
     arguments.push_back("cursor " + std::to_string(s.cursor_x) + " " + std::to_string(s.cursor_y));
+    arguments.push_back("window " + std::to_string(s.left) + " " + std::to_string(s.top) + " " +
+                        std::to_string(s.right) + " " + std::to_string(s.bottom));
     arguments.push_back("attr " + hex(s.attribute));
     arguments.push_back("run " + windows_path(folder + program));
     arguments.insert(arguments.end(), steps.begin(), steps.end());

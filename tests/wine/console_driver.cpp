@@ -8,7 +8,8 @@
 // Each step is one argument, its fields separated by single spaces; a TEXT
 // field runs to the end of the argument:
 //   buffer W H                  screen buffer size (give the window after it)
-//   window L T R B              visible window, in buffer coordinates
+//   window L T R B              visible window, in buffer coordinates (give it
+//                               after the cursor, which drags the window along)
 //   fill ATTR                   every cell a space in ATTR (hex)
 //   text X Y ATTR TEXT          TEXT written at (X, Y) in ATTR
 //   cursor X Y                  the cursor
@@ -103,9 +104,14 @@ public:
             return SetConsoleScreenBufferSize(out_, coord(0));
         }
         if (op == "window") {
+            // Placing the cursor outside the window moves the window to it, so
+            // this comes after the cursor; the window must then be as given.
             const SMALL_RECT window{static_cast<SHORT>(arg(0)), static_cast<SHORT>(arg(1)),
                                     static_cast<SHORT>(arg(2)), static_cast<SHORT>(arg(3))};
-            return SetConsoleWindowInfo(out_, TRUE, &window);
+            CONSOLE_SCREEN_BUFFER_INFO info{};
+            return SetConsoleWindowInfo(out_, TRUE, &window) && GetConsoleScreenBufferInfo(out_, &info) &&
+                   info.srWindow.Left == window.Left && info.srWindow.Top == window.Top &&
+                   info.srWindow.Right == window.Right && info.srWindow.Bottom == window.Bottom;
         }
         if (op == "fill") {
             const COORD size = buffer_size();
