@@ -2,6 +2,8 @@
 // An in-memory screen behind the console services: cells, cursor, scrolls,
 // and a queue of keys, so the screen logic can be checked without a terminal.
 
+#include <algorithm>
+#include <cstdio>
 #include <deque>
 #include <string>
 #include <vector>
@@ -12,9 +14,13 @@ class MemoryScreen final : public ConsoleBackend {
 public:
     // window_width: the visible window's columns where narrower than the
     // rows (a Windows console buffer); 0 means as wide as the rows.
-    MemoryScreen(int width, int height, int cursor_x, int cursor_y, bool is_screen = true, int window_width = 0)
+    // buffer_height: rows that scroll, where the buffer goes on below the
+    // window's bottom row (height - 1); 0 means height.
+    MemoryScreen(int width, int height, int cursor_x, int cursor_y, bool is_screen = true, int window_width = 0,
+                 int buffer_height = 0)
         : width_(width), height_(height), window_width_(window_width), is_screen_(is_screen),
-          rows_(static_cast<size_t>(height), std::vector<std::string>(static_cast<size_t>(width), " ")) {
+          rows_(static_cast<size_t>(std::max(height, buffer_height)), std::vector<std::string>(static_cast<size_t>(width), " ")),
+          attributes_(rows_.size(), std::vector<unsigned>(static_cast<size_t>(width), 0)) {
         visible_x = cursor_x;
         visible_y = cursor_y;
     }
@@ -38,6 +44,8 @@ public:
     void scroll_up(int) override {
         rows_.erase(rows_.begin());
         rows_.emplace_back(static_cast<size_t>(width_), " ");
+        attributes_.erase(attributes_.begin());
+        attributes_.emplace_back(static_cast<size_t>(width_), attribute);
         ++scrolls;
     }
     void put_cells(int x, int y, const Cell* cells, int count) override {
@@ -50,6 +58,7 @@ public:
             shown.clear();
             append_utf8(shown, cells[i].code_point);
         }
+        std::fill_n(attributes_[static_cast<size_t>(y)].begin() + x, count, attribute);
     }
     void place_cursor(int x, int y) override {
         visible_x = x;
@@ -64,6 +73,34 @@ public:
         return text.erase(text.find_last_not_of(' ') + 1);
     }
 
+    // Row y's attributes as runs, "1e*20 07*60": each attribute in hex and
+    // how many cells in a row have it.
+    std::string attribute_runs(int y) const {
+        std::string runs;
+        const std::vector<unsigned>& cells = attributes_[static_cast<size_t>(y)];
+        for (size_t x = 0; x < cells.size();) {
+            size_t end = x;
+            while (end < cells.size() && cells[end] == cells[x]) ++end;
+            char run[32];
+            std::snprintf(run, sizeof run, "%s%02x*%zu", runs.empty() ? "" : " ", cells[x], end - x);
+            runs += run;
+            x = end;
+        }
+        return runs;
+    }
+    // ASCII text at (x, y) in the current attribute, as found on the screen
+    // before the program starts.
+    void put_text(int x, int y, const std::string& text) {
+        for (size_t i = 0; i < text.size(); ++i) {
+            rows_[static_cast<size_t>(y)][static_cast<size_t>(x) + i] = std::string(1, text[i]);
+            attributes_[static_cast<size_t>(y)][static_cast<size_t>(x) + i] = attribute;
+        }
+    }
+    int rows() const { return static_cast<int>(rows_.size()); }
+
+    // The colour attribute of every cell that is written or scrolled in (a
+    // Windows console's current attribute).
+    unsigned attribute = 0;
     int visible_x = 0;
     int visible_y = 0;
     int scrolls = 0;
@@ -82,4 +119,5 @@ private:
     int window_width_;
     bool is_screen_;
     std::vector<std::vector<std::string>> rows_;
+    std::vector<std::vector<unsigned>> attributes_;
 };

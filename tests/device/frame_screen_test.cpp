@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "console_driver.hpp"
 #include "fakeal_support.hpp"
 #include "program_run.hpp"
 #include "programs_under_test.hpp"
@@ -145,8 +146,9 @@ TEST_P(FrameOnTerminalOn, HostileDeviceNameIsShownHarmlessly) {
     EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0));
 }
 
-TEST_P(FrameOnTerminalOn, UnicodeNamesKeepTheCursorInStep) {
-    FakeRun run(program("ferrowin"), {"device = Haut-parleurs St\\xc3\\xa9r\\xc3\\xa9o", "device = \\xe6\\x97\\xa5\\xe6\\x9c\\xac",
+// On Windows the console driver's rows check these cells.
+TEST(FrameOnTerminal, UnicodeNamesKeepTheCursorInStep) {
+    FakeRun run("ferrowin", {"device = Haut-parleurs St\\xc3\\xa9r\\xc3\\xa9o", "device = \\xe6\\x97\\xa5\\xe6\\x9c\\xac",
                              "device = bad\\xc3(", "default_device = bad\\xc3("}, "");
     TerminalSession& t = run.t();
     ASSERT_TRUE(t.waitForCursor({6, 0})) << t.dump();
@@ -385,6 +387,173 @@ TEST_P(FrameOnTerminalOn, BothProgramsRunOnOpenALSoft) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Platforms, FrameOnTerminalOn, ::testing::ValuesIn(platforms_under_test()),
+                         [](const auto& info) { return info.param; });
+
+// The Windows programs in a console of their own, read back through the
+// console API by the console driver: every cell's character and attribute,
+// the cursor, and the exit status. The expected screen is what the console
+// services leave on the in-memory screen set up the same way.
+class FrameInConsoleOn : public ::testing::TestWithParam<std::string> {};
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(FrameInConsoleOn);
+
+// What ferrowin prints on the stand-in OpenAL without EFX, up to its menu,
+// and on to the final wait after the device opened.
+ConsoleOutput ferrowin_menu(const std::vector<std::string>& menu) {
+    ConsoleOutput output = {{true, "Ferrowin Application"}, {true, ""}, {true, "Select OpenAL device:"}};
+    for (const std::string& line : menu) output.push_back({true, line});
+    return output;
+}
+ConsoleOutput ferrowin_dialogue(const std::vector<std::string>& menu, const std::string& opened) {
+    ConsoleOutput output = ferrowin_menu(menu);
+    output.insert(output.end(), {{true, ""}, {true, "Opened " + opened + " Device"}, {true, "-ERR: EFX not supported"},
+                                 {true, ""}, {false, "Press any key to exit"}});
+    return output;
+}
+
+// Key records: the digits, a letter, Shift alone, and an arrow (an enhanced key).
+const std::string kPress1 = key_press('1', 0x02, '1');
+const std::string kRelease1 = key_release('1', 0x02, '1');
+const std::string kPress2 = key_press('2', 0x03, '2');
+const std::string kPressX = key_press('X', 0x2D, 'x');
+const std::string kShift = key_press(0x10, 0x2A, 0);  // VK_SHIFT
+const std::string kArrowUp = key_press(0x26, 0x48, 0, 1, 0x100);  // VK_UP, ENHANCED_KEY
+const std::string kWaitMenu = "wait Select OpenAL device:";
+const std::string kWaitFinal = "wait Press any key to exit";
+
+// A window of 80 columns on rows 10 to 34 of a 100 x 60 buffer, its rows
+// holding text in one attribute, the console's attribute another.
+ConsoleSetup narrow_window(int cursor_x, int cursor_y) {
+    return {.buffer_width = 100, .buffer_height = 60, .left = 0, .top = 10, .right = 79, .bottom = 34,
+            .cursor_x = cursor_x, .cursor_y = cursor_y, .fill_attribute = 0x07, .attribute = 0x1E,
+            .rows = {{12, "old 12"}, {34, "old 34"}, {40, "below the window"}, {59, "last buffer row"}}};
+}
+
+TEST_P(FrameInConsoleOn, ScreenRules) {
+    const std::string long_name = std::string(247, 'n') + "XYZ" + std::string(50, 'm');
+    const std::string wide_name = "W" + std::string(88, 'w') + "E";
+    const struct {
+        const char* name;
+        ConsoleSetup setup;
+        std::string device;  // as the stand-in's scenario gives it
+        std::string shown;   // as the program prints it
+    } cases[] = {
+        {"banner at column 70 of the window's bottom row", narrow_window(70, 34), "A", "A"},
+        {"bottom row: print line scrolls the whole buffer",
+         {.buffer_width = 80, .buffer_height = 50, .cursor_x = 0, .cursor_y = 24, .fill_attribute = 0x70,
+          .attribute = 0x2F, .rows = {{0, "top row"}, {24, "prompt"}, {30, "below the window"}}},
+         "A", "A"},
+        {"lines wider than the window wrap at the buffer width", narrow_window(0, 12), wide_name, wide_name},
+        // "Press any key to exit" (21 cells, no new line after it) scrolls
+        // first only when the room check counts the window's 20 columns.
+        {"a window of 20 columns: the room check counts the window's columns",
+         {.buffer_width = 100, .buffer_height = 60, .left = 0, .top = 10, .right = 19, .bottom = 34, .cursor_x = 5,
+          .cursor_y = 34, .fill_attribute = 0x07, .attribute = 0x1E, .rows = {{12, "old 12"}, {40, "below"}}},
+         "A", "A"},
+        {"a long name is cut at 250 cells", narrow_window(0, 10), long_name, long_name},
+        // A full-width character and a broken sequence show as U+FFFD each.
+        {"a name in UTF-8 takes one cell per character", narrow_window(5, 20),
+         "Haut-parleurs St\\xc3\\xa9r\\xc3\\xa9o \\xe6\\x97\\xa5\\xe6\\x9c\\xac bad\\xc3(",
+         "Haut-parleurs St\xC3\xA9r\xC3\xA9o \xEF\xBF\xBD\xEF\xBF\xBD bad\xEF\xBF\xBD("},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakeal::Sandbox sandbox({"device = " + c.device, "efx_extension = no"});
+        const ConsoleReport report =
+            run_in_console("ferrowin.exe", OpenAl::stand_in, c.setup,
+                           {kWaitMenu, kPress1, kRelease1, kWaitFinal, kPressX, "exit"},
+                           as_environment(sandbox.environment()));
+        ASSERT_EQ(report.failed, "") << report.text;
+        EXPECT_EQ(report.exit, "0");
+        EXPECT_EQ(report.screen, expected_screen(c.setup, ferrowin_dialogue({"1. " + c.shown + " (DEFAULT)"}, c.shown)))
+            << report.text;
+        const std::vector<std::string> log = sandbox.logLines();
+        if (c.device == c.shown) {  // the log writes other bytes escaped
+            EXPECT_NE(std::find(log.begin(), log.end(), "alcOpenDevice(\"" + c.device + "\") -> dev1"), log.end())
+                << "the device is opened by its whole name";
+        }
+    }
+}
+
+TEST_P(FrameInConsoleOn, KeyRecords) {
+    const std::vector<std::string> menu = {"1. A (DEFAULT)", "2. B"};
+    const struct {
+        const char* name;
+        std::vector<std::string> steps;
+        std::vector<std::string> alive;  // the answers of the "alive" steps
+        ConsoleOutput output;
+    } cases[] = {
+        {"a digit's press and release: one choice, the release used up",
+         {kWaitMenu, kPress1, kRelease1, kWaitFinal, "sleep 300", "alive", kPressX}, {"yes"},
+         ferrowin_dialogue(menu, "A")},
+        {"Shift alone ends the final wait", {kWaitMenu, kPress2, kWaitFinal, "sleep 200", kShift}, {},
+         ferrowin_dialogue(menu, "B")},
+        {"an arrow ends the final wait", {kWaitMenu, kPress2, kWaitFinal, "sleep 200", kArrowUp}, {},
+         ferrowin_dialogue(menu, "B")},
+        {"Shift alone at the menu is no digit: silent exit", {kWaitMenu, "sleep 200", kShift}, {}, ferrowin_menu(menu)},
+        {"mouse, focus, menu and buffer-size events and an empty key are used up",
+         {kWaitMenu, "mouse", "focus", "menu", "size", key_press(0, 0, 0), "sleep 300", "alive", kPress2, kWaitFinal,
+          kPressX},
+         {"yes"}, ferrowin_dialogue(menu, "B")},
+        {"a press with repeat count 3 is one key",
+         {kWaitMenu, key_press('1', 0x02, '1', 3), kWaitFinal, "sleep 300", "alive", kPressX}, {"yes"},
+         ferrowin_dialogue(menu, "A")},
+        {"keys typed before the menu shows are kept in order", {kPress2, key_release('2', 0x03, '2'), kPressX}, {},
+         ferrowin_dialogue(menu, "B")},
+    };
+    const ConsoleSetup setup;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakeal::Sandbox sandbox({"device = A", "device = B", "efx_extension = no"});
+        std::vector<std::string> steps = c.steps;
+        steps.push_back("exit");
+        const ConsoleReport report =
+            run_in_console("ferrowin.exe", OpenAl::stand_in, setup, steps, as_environment(sandbox.environment()));
+        ASSERT_EQ(report.failed, "") << report.text;
+        EXPECT_EQ(report.alive, c.alive);
+        EXPECT_EQ(report.exit, "0");
+        EXPECT_EQ(report.screen, expected_screen(setup, c.output)) << report.text;
+    }
+}
+
+TEST_P(FrameInConsoleOn, CloseEventRunsTheEndRoutineAndEndsTheProgram) {
+    const std::vector<std::string> menu = {"1. A (DEFAULT)"};
+    const struct {
+        const char* name;
+        std::vector<std::string> steps;
+        ConsoleOutput output;  // nothing is printed after the event
+        bool opened;
+    } cases[] = {
+        {"closed at the menu", {kWaitMenu, "sleep 200", "close"}, ferrowin_menu(menu), false},
+        {"closed in the final wait", {kWaitMenu, kPress1, kWaitFinal, "sleep 200", "close"},
+         ferrowin_dialogue(menu, "A"), true},
+        // The interrupt key ends the program at once as well, without the end
+        // routine (its exit status is the system's: see the README).
+        {"Ctrl+C at the menu", {kWaitMenu, "sleep 200", "ctrlc"}, ferrowin_menu(menu), false},
+    };
+    const ConsoleSetup setup;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakeal::Sandbox sandbox({"device = A", "efx_extension = no"});
+        std::vector<std::string> steps = c.steps;
+        steps.push_back("exit");
+        const ConsoleReport report =
+            run_in_console("ferrowin.exe", OpenAl::stand_in, setup, steps, as_environment(sandbox.environment()));
+        ASSERT_EQ(report.failed, "") << report.text;
+        if (c.steps.back() == "close")
+            EXPECT_EQ(report.exit, "0");
+        else
+            EXPECT_NE(report.exit, "none") << "the program went on";
+        EXPECT_EQ(report.screen, expected_screen(setup, c.output)) << report.text;
+        const std::vector<std::string> log = sandbox.logLines();
+        EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                                [](const std::string& l) { return l.rfind("alcOpenDevice", 0) == 0; }),
+                  c.opened ? 1 : 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Platforms, FrameInConsoleOn,
+                         ::testing::ValuesIn(console_driver_available() ? std::vector<std::string>{"windows"}
+                                                                        : std::vector<std::string>{}),
                          [](const auto& info) { return info.param; });
 
 }  // namespace

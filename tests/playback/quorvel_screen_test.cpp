@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "console_driver.hpp"
 #include "programs_under_test.hpp"
 #include "temporary_folder.hpp"
 #include "terminal_session.hpp"
@@ -125,5 +126,36 @@ TEST(QuorvelScreen, HangUpDuringPlaybackEndsAtOnce) {
     EXPECT_EQ(run.row_with("Press any key to exit"), -1) << s.dump();
     EXPECT_EQ(s.modeChangesLeftBehind(), "");
 }
+
+// quorvel.exe in a console of its own, through the console driver: the
+// close event during playback runs the end routine on a thread of its own,
+// and nothing is printed after it.
+class QuorvelInConsoleOn : public testing::TestWithParam<std::string> {};
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(QuorvelInConsoleOn);
+
+TEST_P(QuorvelInConsoleOn, CloseEventDuringPlaybackEndsIt) {
+    const ConsoleSetup setup;
+    const ConsoleReport report =
+        run_in_console("quorvel.exe", OpenAl::installed, setup,
+                       {"wait Select OpenAL device:", key_press('1', 0x02, '1'), "wait Playing Source ...",
+                        "close", "sleep 300", "exit"},
+                       {{"ALSOFT_DRIVERS", "null"}, {"ALSOFT_CONF", "/dev/null"}});
+    ASSERT_EQ(report.failed, "") << report.text;
+    EXPECT_EQ(report.exit, "0");
+    // The dots stopped where the event came: far fewer than the sound's 40.
+    ASSERT_GE(report.screen.rows.size(), 7u) << report.text;
+    const std::string dots = report.screen.rows[6].substr(std::min<size_t>(15, report.screen.rows[6].size()));
+    EXPECT_LT(dots.size(), 20u) << report.text;
+    ConsoleOutput output = {{true, "Quorvel Test Application"}, {true, ""}, {true, "Select OpenAL device:"},
+                            {true, "1. OpenAL Soft (DEFAULT)"}, {true, ""}, {true, "Opened OpenAL Soft Device"},
+                            {false, "Playing Source "}};
+    for (size_t i = 0; i < dots.size(); ++i) output.push_back({false, "."});
+    EXPECT_EQ(report.screen, expected_screen(setup, output)) << report.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Platforms, QuorvelInConsoleOn,
+                         testing::ValuesIn(console_driver_available() ? std::vector<std::string>{"windows"}
+                                                                      : std::vector<std::string>{}),
+                         [](const auto& info) { return info.param; });
 
 }  // namespace

@@ -26,7 +26,8 @@ void write_all(int fd, const std::string& bytes) {
 
 ProgramRun run_program_with_input(const std::string& path, const Environment& environment,
                                   const std::string& input, int timeoutSeconds,
-                                  const std::string& workingDirectory) {
+                                  const std::string& workingDirectory,
+                                  const std::vector<std::string>& arguments) {
     int toChild[2];
     int fromChild[2];
     if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) throw std::runtime_error("pipe failed");
@@ -41,7 +42,10 @@ ProgramRun run_program_with_input(const std::string& path, const Environment& en
         ::close(fromChild[1]);
         if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0) ::_exit(127);
         for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
-        ::execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(path.c_str())};
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(path.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(toChild[0]);

@@ -22,7 +22,8 @@ Environment as_environment(const std::vector<std::string>& assignments);
 // workingDirectory keeps the caller's.
 ProgramRun run_program_with_input(const std::string& path, const Environment& environment,
                                   const std::string& input, int timeoutSeconds = 20,
-                                  const std::string& workingDirectory = "");
+                                  const std::string& workingDirectory = "",
+                                  const std::vector<std::string>& arguments = {});
 
 // The output split at line feeds; the text after the last line feed is the
 // last element (empty when the output ends in a line feed).
