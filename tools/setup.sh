@@ -79,6 +79,24 @@ windows_packages=(
   gcc-mingw-w64-x86-64-posix         #   and its C compiler, for OpenAL Soft
   wine wine64                        # runs the Windows programs and their tests here
 )
+# The sound server the tests start, with its command-line clients: PipeWire
+# and WirePlumber where the release's OpenAL Soft has its PipeWire backend
+# (1.22 and later: Debian 13, testing), PulseAudio before (Debian 12).
+sound_server_packages() {
+  local version
+  version=$(LC_ALL=C apt-cache policy libopenal1 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+  if [ -z "$version" ] || [ "$version" = "(none)" ]; then
+    update_lists >&2
+    version=$(LC_ALL=C apt-cache policy libopenal1 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+  fi
+  if dpkg --compare-versions "${version:-0}" ge 1:1.22; then
+    echo pipewire pipewire-bin wireplumber pipewire-pulse pulseaudio-utils
+  else
+    echo pulseaudio pulseaudio-utils
+  fi
+}
+read -ra server_packages <<<"$(sound_server_packages)"
+packages+=("${server_packages[@]}")
 [ "$preset" != windows ] || packages+=("${windows_packages[@]}")
 install_packages "${packages[@]}"
 
