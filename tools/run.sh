@@ -3,8 +3,10 @@
 # does those), and runs one of them on this terminal:
 #   tools/run.sh            runs quorvel (plays Footsteps.wav)
 #   tools/run.sh ferrowin   runs ferrowin (the EFX report)
-# On a machine without a sound card or sound server, OpenAL Soft is told to
-# render into a WAV file instead, and the path of that file is shown.
+# With a sound server running (PipeWire or PulseAudio) OpenAL Soft plays
+# through it, and that is said on standard error. On a machine without a
+# sound card or sound server, OpenAL Soft is told to render into a WAV file
+# instead, and the path of that file is shown.
 # The set-up's steps and the build's progress go to standard error, before the
 # program starts, so that standard output carries only what the program writes.
 set -euo pipefail
@@ -16,18 +18,38 @@ case "$program" in
 esac
 tools/setup.sh run "$program" >&2
 
-has_sound() {
-  [ -s /proc/asound/cards ] && ! grep -q 'no soundcards' /proc/asound/cards && return 0
-  local runtime="${XDG_RUNTIME_DIR:-/run/user/$(id -u)}"
-  [ -S "$runtime/pulse/native" ] || [ -S "$runtime/pipewire-0" ]
+runtime="${XDG_RUNTIME_DIR:-/run/user/$(id -u)}"
+
+# True when the command answers, or cannot be asked because its client is
+# not installed (then the socket is taken at its word).
+answers() {
+  command -v "$1" >/dev/null 2>&1 || return 0
+  XDG_RUNTIME_DIR="$runtime" timeout 5 "$@" >/dev/null 2>&1
+}
+
+# The sound server that answers here, by name; nothing when none does (no
+# socket, or one left behind by a server that is gone).
+sound_server() {
+  if [ -S "$runtime/pipewire-0" ] && answers pw-cli info 0; then echo PipeWire
+  elif [ -S "$runtime/pulse/native" ] && answers pactl info; then echo PulseAudio
+  fi
+}
+
+has_sound_card() {
+  [ -s /proc/asound/cards ] && ! grep -q 'no soundcards' /proc/asound/cards
 }
 
 build="$PWD/build/default"
-if ! has_sound && [ -z "${ALSOFT_DRIVERS:-}" ]; then
-  output="$build/$program-output.wav"
-  printf '[wave]\nfile=%s\n' "$output" > "$build/alsoft-wave.conf"
-  export ALSOFT_DRIVERS=wave ALSOFT_CONF="$build/alsoft-wave.conf"
-  echo "No sound card or sound server here: the sound goes to $output" >&2
+if [ -z "${ALSOFT_DRIVERS:-}" ]; then
+  server=$(sound_server)
+  if [ -n "$server" ]; then
+    echo "Sound server $server is running: the sound plays through it" >&2
+  elif ! has_sound_card; then
+    output="$build/$program-output.wav"
+    printf '[wave]\nfile=%s\n' "$output" > "$build/alsoft-wave.conf"
+    export ALSOFT_DRIVERS=wave ALSOFT_CONF="$build/alsoft-wave.conf"
+    echo "No sound card or sound server here: the sound goes to $output" >&2
+  fi
 fi
 cd "$build/bin"
 exec "./$program"

@@ -101,6 +101,22 @@ windows_packages=(
   gcc-mingw-w64-x86-64-posix         #   and its C compiler, for OpenAL Soft
   wine wine64                        # runs the Windows programs and their tests here
 )
+# The sound server the tests start, with its command-line clients: PipeWire
+# and WirePlumber where the release's OpenAL Soft has its PipeWire backend
+# (1.22 and later: Debian 13, testing), PulseAudio before (Debian 12).
+sound_server_packages() {
+  local version
+  version=$(LC_ALL=C apt-cache policy libopenal1 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+  if [ -z "$version" ] || [ "$version" = "(none)" ]; then
+    update_lists >&2
+    version=$(LC_ALL=C apt-cache policy libopenal1 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+  fi
+  if dpkg --compare-versions "${version:-0}" ge 1:1.22; then
+    echo pipewire pipewire-bin wireplumber pipewire-pulse pulseaudio-utils
+  else
+    echo pulseaudio pulseaudio-utils
+  fi
+}
 
 # Each job: its packages, its preset, and what to build of it.
 configure_options=()
@@ -119,7 +135,8 @@ case "$job" in
     [ -f build/default/CMakeCache.txt ] || configure_options=(-DBUILD_TESTING=OFF)
     ;;
   default | sanitize)
-    packages=("${run_packages[@]}" "${test_packages[@]}")
+    read -ra server_packages <<<"$(sound_server_packages)"
+    packages=("${run_packages[@]}" "${test_packages[@]}" "${server_packages[@]}")
     preset=$job
     configure_options=(-DBUILD_TESTING=ON)
     ;;

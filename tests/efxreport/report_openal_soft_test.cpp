@@ -16,6 +16,7 @@
 
 #include "programs_under_test.hpp"
 #include "report_lines.hpp"
+#include "sound_server.hpp"
 #include "terminal_session.hpp"
 
 namespace {
@@ -205,6 +206,22 @@ TEST_P(OpenAlSoftReport, ShowsExactlyTheExpectedReport) {
 INSTANTIATE_TEST_SUITE_P(Configurations, OpenAlSoftReport,
                          testing::Combine(testing::ValuesIn(platforms_under_test()), testing::ValuesIn(kSoftCases)),
                          [](const auto& info) { return std::get<0>(info.param) + "_" + std::get<1>(info.param).name; });
+
+// Through the release's sound server (one row per backend that reaches it)
+// the report is the one the installation owes on the null backend.
+class OpenAlSoftReportThroughServer : public testing::TestWithParam<std::string> {};
+
+TEST_P(OpenAlSoftReportThroughServer, IsTheReportOfTheNullBackend) {
+    SoundServer server;
+    ASSERT_TRUE(server.ready()) << server.problem();
+    const IsolatedConfiguration configuration("");
+    Lines expected = expected_lines(kDeviceName, installed_report(kSoftCases[0], configuration.environment(), "linux"));
+    expected.resize(kScreenRows);
+    EXPECT_EQ(report_screen(server.environment(GetParam())), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, OpenAlSoftReportThroughServer, testing::ValuesIn(SoundServer::releaseBackends()),
+                         [](const auto& info) { return info.param; });
 
 TEST(OpenAlInfoCrossCheck, ProbesAgreeWithTheTypesOpenAlInfoLists) {
     IsolatedConfiguration configuration("");

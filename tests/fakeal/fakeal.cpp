@@ -63,6 +63,7 @@ struct Scenario {
     long long playingPolls = 3;
     std::optional<long long> playingMs;  // set: play by the clock, not by polls
     long long stateDelayMs = 0;
+    bool deviceConnected = true;  // what ALC_CONNECTED reports of an open device
 };
 
 [[noreturn]] void fatal(const std::string& message);
@@ -212,6 +213,8 @@ Scenario loadScenario(const char* path)
             sc.playingMs = number(0);
         } else if (key == "state_delay_ms") {
             sc.stateDelayMs = number(0);
+        } else if (key == "device_connected") {
+            sc.deviceConnected = flag("yes", "no");
         } else {
             fatal(where + "unknown key " + key);
         }
@@ -798,6 +801,7 @@ void alcGetIntegerv(ALCdevice* device, ALCenum param, ALCsizei size, ALCint* val
         case ALC_EFX_MAJOR_VERSION: stored = 1; break;
         case ALC_EFX_MINOR_VERSION: stored = 0; break;
         case ALC_FREQUENCY: stored = 44100; break;
+        case ALC_CONNECTED: stored = st.sc.deviceConnected ? ALC_TRUE : ALC_FALSE; break;
         default: alcError(st, device, ALC_INVALID_ENUM);
         }
     }

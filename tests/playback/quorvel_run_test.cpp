@@ -9,11 +9,13 @@
 #include <cstring>
 #include <filesystem>
 #include <numeric>
+#include <thread>
 
 #include "fakeal_support.hpp"
 #include "temporary_folder.hpp"
 #include "program_run.hpp"
 #include "programs_under_test.hpp"
+#include "sound_server.hpp"
 #include "wave_builder.hpp"
 
 using namespace wavetest;
@@ -312,4 +314,195 @@ TEST(QuorvelWithFake, SlowStateAnswersKeepADotPer100MsOfSound) {
         EXPECT_EQ(std::count(calls.begin(), calls.end(), "alGetSourcei"), dots(r.output)) << "one query a dot";
     }
 }
+
+// A device lost while its source goes on reporting that it plays: once the
+// play has outlasted its sound (2 ms) and the device latency allowed for
+// (2.5 s), the device is asked, says it is disconnected, and the job ends
+// as after a normal end.
+TEST(QuorvelWithFake, ALostDeviceEndsTheDotsAfterTheSoundAndItsLatency) {
+    RunLayout layout;
+    layout.put_media(canonical(2, 44100, pattern(400)));
+    fakeal::Sandbox box({"playing_ms = 600000", "device_connected = no"});
+    ProgramRun r = layout.run(as_environment(box.environment()));
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NEAR(dots(r.output), 26, 1) << r.output;
+    EXPECT_TRUE(r.output.ends_with(".\n\nPress any key to exit")) << r.output;
+    const std::vector<std::string> log = box.logLines();
+    const auto watched = std::find(log.begin(), log.end(), "alcIsExtensionPresent(dev1, \"ALC_EXT_disconnect\") -> 1");
+    ASSERT_NE(watched, log.end()) << testing::PrintToString(log);
+    EXPECT_EQ(std::count(log.begin(), watched, kPlaying), dots(r.output)) << "one state query a dot until then";
+    EXPECT_EQ(std::vector<std::string>(watched + 1, watched + 5),
+              (std::vector<std::string>{"alcGetIntegerv(dev1, 0x313, 1) -> 0", kCleanUp[0], kCleanUp[1], kCleanUp[2]}));
+}
 }  // namespace
+
+// ---- through a real sound server (the release's: PulseAudio or PipeWire) ----
+
+namespace {
+
+// Where a sound sounds: from its first to its last sample above a level,
+// and its RMS over that span.
+struct Loudness {
+    double seconds = 0;
+    double rms = 0;
+};
+
+Loudness loudness(const Rendered& r) {
+    const auto& x = r.left;
+    auto loud = [](double v) { return std::fabs(v) > 0.01; };
+    auto first = std::find_if(x.begin(), x.end(), loud);
+    auto last = std::find_if(x.rbegin(), x.rend(), loud);
+    if (first == x.end() || r.rate == 0) return {};
+    const std::vector<double> sound(first, last.base());
+    double sum = 0;
+    for (double v : sound) sum += v * v;
+    return {double(sound.size()) / r.rate, std::sqrt(sum / double(sound.size()))};
+}
+
+bool has_sound_card() {
+    const std::string cards = read_text("/proc/asound/cards");
+    return !cards.empty() && cards.find("no soundcards") == std::string::npos;
+}
+
+enum class Server { plays, killed_mid_play, killed_before_start, never_started };
+
+struct ServerCase {
+    const char* name;
+    Server server;
+};
+
+void PrintTo(const ServerCase& c, std::ostream* os) { *os << c.name; }
+
+class QuorvelServer : public testing::TestWithParam<std::tuple<std::string, ServerCase>> {};
+
+// The menu and the device line: the output up to the job's first text.
+std::string up_to_job(const std::string& out) {
+    const auto at = out.find(" Device\n");
+    return at == std::string::npos ? out : out.substr(0, at + 8);
+}
+
+TEST_P(QuorvelServer, PlaysThroughItOrEndsWhenItIsGone) {
+    const auto& [backend, c] = GetParam();
+    const double seconds = double(fs::file_size(FOOTSTEPS_PATH) - 44) / (44100 * 4);
+    const int expected = static_cast<int>(seconds * 10);
+    RunLayout layout;
+    layout.copy_media(FOOTSTEPS_PATH);
+    SoundServer server;
+    ASSERT_TRUE(server.ready()) << server.problem();
+    Environment environment = server.environment(backend);
+    ProgramRun r;
+    switch (c.server) {
+    case Server::plays: {
+        const std::string recorded = layout.file("recorded.wav");
+        ASSERT_TRUE(server.startRecording(recorded)) << server.problem();
+        r = layout.run(environment);
+        server.stopRecording();
+        // The menu as on the null backend: the one device of the plain
+        // enumeration, whatever sinks the server has; it is the one opened.
+        RunLayout withoutMedia;
+        EXPECT_EQ(up_to_job(r.output), up_to_job(withoutMedia.run(kNullBackend).output));
+        EXPECT_NE(r.output.find("\nOpened OpenAL Soft Device\nPlaying Source ."), std::string::npos) << r.output;
+        EXPECT_GE(dots(r.output), expected * 85 / 100) << r.output;
+        EXPECT_LE(dots(r.output), expected + 2) << r.output;
+        // The default sink's monitor holds the footsteps: as long and as loud.
+        const Loudness file = loudness(read_rendered(FOOTSTEPS_PATH));
+        const Loudness heard = loudness(read_rendered(recorded));
+        EXPECT_NEAR(heard.seconds, file.seconds, 0.1);
+        EXPECT_NEAR(heard.rms, file.rms, file.rms * 0.1);
+        break;
+    }
+    case Server::killed_mid_play: {
+        std::thread killer([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            server.kill();
+        });
+        r = layout.run(environment, "1x");
+        killer.join();
+        // The dots end once the device is found lost: no later than the
+        // sound's length, the device's latency allowance (2.5 s) and the
+        // stall time (1 s) after the start, with a second to spare.
+        EXPECT_GE(dots(r.output), 5) << r.output;
+        EXPECT_LE(dots(r.output), expected + 45) << r.output;
+        break;
+    }
+    case Server::killed_before_start:  // its sockets stay behind
+    case Server::never_started: {
+        server.kill();
+        TemporaryFile emptyRuntime("unused");
+        if (c.server == Server::never_started)
+            for (auto& [name, value] : environment)
+                if (name == "XDG_RUNTIME_DIR") value = emptyRuntime.directory();
+        r = layout.run(environment);
+        EXPECT_NE(r.output.find("1. OpenAL Soft (DEFAULT)\n-ERR: Could not open the specified device\n"),
+                  std::string::npos) << r.output;
+        break;
+    }
+    }
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(r.output.ends_with("\n\nPress any key to exit")) << r.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Backends, QuorvelServer,
+    testing::Combine(testing::ValuesIn(SoundServer::releaseBackends()),
+                     testing::Values(ServerCase{"plays_and_the_monitor_records_it", Server::plays},
+                                     ServerCase{"killed_mid_play", Server::killed_mid_play},
+                                     ServerCase{"killed_before_start", Server::killed_before_start},
+                                     ServerCase{"never_started", Server::never_started})),
+    [](const auto& info) { return std::get<0>(info.param) + "_" + std::get<1>(info.param).name; });
+
+}  // namespace
+
+// ---- tools/run.sh, with the release's sound server running and without ----
+#ifdef RUN_SH
+namespace {
+
+// run.sh (set-up and build included: a no-op in this finished tree) with
+// keys on a pipe: through a running server the sound reaches the default
+// sink's monitor and no WAV file is written; without one it is in the file.
+// The two ways share run.sh's WAV file and its build, so they run in turn.
+void run_sh(bool withServer) {
+    SCOPED_TRACE(withServer ? "with a server running" : "without a server");
+    SoundServer server;
+    ASSERT_TRUE(server.ready()) << server.problem();
+    TemporaryFile stderrFile("stderr.txt");
+    TemporaryFile script("run", std::string("#!/bin/sh\nexec ") + RUN_SH + " 2>" + stderrFile.path() + "\n");
+    fs::permissions(script.path(), fs::perms::owner_all);
+    fs::remove(RUN_SH_OUTPUT);
+    const std::string recorded = stderrFile.directory() + "/recorded.wav";
+    Environment environment = server.environment("");  // run.sh picks no backend
+    if (withServer)
+        ASSERT_TRUE(server.startRecording(recorded)) << server.problem();
+    else
+        server.kill();
+    TemporaryFile emptyRuntime("unused");
+    if (!withServer)
+        for (auto& [name, value] : environment)
+            if (name == "XDG_RUNTIME_DIR") value = emptyRuntime.directory();
+    const ProgramRun r = run_program_with_input(script.path(), environment, "1x", 600);
+    server.stopRecording();
+    const std::string said = stderrFile.read();
+    ASSERT_EQ(r.exitCode, 0) << r.output << said;
+    EXPECT_TRUE(r.output.starts_with("Quorvel Test Application\n")) << r.output;
+    EXPECT_NE(r.output.find("\nOpened OpenAL Soft Device\nPlaying Source ."), std::string::npos) << r.output;
+    const std::string serverLine = std::string("Sound server ") +
+                                   (server.name() == "pipewire" ? "PipeWire" : "PulseAudio") +
+                                   " is running: the sound plays through it\n";
+    const std::string fileLine = std::string("the sound goes to ") + RUN_SH_OUTPUT + "\n";
+    EXPECT_EQ(said.find(serverLine) != std::string::npos, withServer) << said;
+    EXPECT_EQ(said.find(fileLine) != std::string::npos, !withServer) << said;
+    EXPECT_EQ(fs::exists(RUN_SH_OUTPUT), !withServer);
+    const Loudness file = loudness(read_rendered(FOOTSTEPS_PATH));
+    const Loudness heard = loudness(read_rendered(withServer ? recorded : RUN_SH_OUTPUT));
+    EXPECT_NEAR(heard.seconds, file.seconds, 0.1);
+    EXPECT_NEAR(heard.rms, file.rms, file.rms * 0.1);
+}
+
+TEST(ToolsRun, PlaysThroughARunningServerElseIntoAWavFile) {
+    run_sh(true);
+    if (has_sound_card()) GTEST_SKIP() << "this machine has a sound card: no WAV file without a server";
+    run_sh(false);
+}
+
+}  // namespace
+#endif

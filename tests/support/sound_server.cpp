@@ -1,0 +1,251 @@
+#include "sound_server.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// The program's full path from PATH, or empty.
+std::string find_program(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    for (size_t at = 0; at <= dirs.size();) {
+        size_t end = dirs.find(':', at);
+        if (end == std::string::npos) end = dirs.size();
+        const std::string candidate = dirs.substr(at, end - at) + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+        at = end + 1;
+    }
+    return "";
+}
+
+// Starts argv with the extra environment, standard input from /dev/null and
+// both outputs into log (or the pipe end outFd when it is not -1).
+pid_t spawn(const std::vector<std::string>& argv, const Environment& environment,
+            const std::string& log, int outFd = -1) {
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    ::setpgid(0, 0);  // keys and signals meant for the test stay with it
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    ::dup2(in, STDIN_FILENO);
+    ::dup2(outFd != -1 ? outFd : logFd, STDOUT_FILENO);
+    ::dup2(logFd, STDERR_FILENO);
+    for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execvp(args[0], args.data());
+    ::_exit(127);
+}
+
+// Runs argv to its end (killed after timeoutMs); its exit code, -1 when
+// killed, and its standard output.
+int capture(const std::vector<std::string>& argv, const Environment& environment,
+            const std::string& log, std::string* output, int timeoutMs = 5000) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+    const pid_t pid = spawn(argv, environment, log, fds[1]);
+    ::close(fds[1]);
+    ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int status = 0;
+    for (;;) {
+        char chunk[4096];
+        ssize_t n;
+        while ((n = ::read(fds[0], chunk, sizeof chunk)) > 0)
+            if (output) output->append(chunk, static_cast<size_t>(n));
+        if (::waitpid(pid, &status, WNOHANG) == pid) break;
+        if (Clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            ::close(fds[0]);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::close(fds[0]);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void end_process(pid_t pid, int signal) {
+    if (pid <= 0) return;
+    ::kill(pid, signal);
+    const auto deadline = Clock::now() + std::chrono::seconds(3);
+    while (::waitpid(pid, nullptr, WNOHANG) == 0) {
+        if (Clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+const char* const kNullSinks =
+    "context.objects = [\n"
+    "  { factory = adapter args = { factory.name = support.null-audio-sink node.name = \"s1\"\n"
+    "    node.description = \"Sink 1\" media.class = Audio/Sink audio.position = [ FL FR ] } }\n"
+    "  { factory = adapter args = { factory.name = support.null-audio-sink node.name = \"s2\"\n"
+    "    node.description = \"Sink 2\" media.class = Audio/Sink audio.position = [ FL FR ] } }\n"
+    "]\n";
+
+}  // namespace
+
+SoundServer::SoundServer() : root_("server.log") {
+    runtime_ = root_.directory() + "/run";
+    home_ = root_.directory() + "/home";
+    config_ = root_.directory() + "/config";
+    for (const std::string& dir : {runtime_, home_, config_}) fs::create_directories(dir);
+    ::chmod(runtime_.c_str(), 0700);
+    name_ = SOUND_SERVER;
+    if (name_ == "pipewire")
+        startPipeWire();
+    else
+        startPulseAudio();
+    if (!problem_.empty()) {
+        std::string log = root_.read();
+        if (log.size() > 4000) log = "..." + log.substr(log.size() - 4000);
+        problem_ += "\nserver log:\n" + log;
+    }
+}
+
+SoundServer::~SoundServer() {
+    stopRecording();
+    kill();
+}
+
+std::vector<std::string> SoundServer::releaseBackends() {
+    if (std::string(SOUND_SERVER) != "pipewire") return {"pulse"};
+    if (find_program("pipewire-pulse").empty()) return {"pipewire"};
+    return {"pipewire", "pulse"};
+}
+
+std::vector<std::string> SoundServer::backends() const {
+    if (name_ == "pipewire") return pulseClients_ ? std::vector<std::string>{"pipewire", "pulse"}
+                                                  : std::vector<std::string>{"pipewire"};
+    return {"pulse"};
+}
+
+Environment SoundServer::environment(const std::string& backend) const {
+    Environment environment = {{"XDG_RUNTIME_DIR", runtime_}, {"HOME", home_},
+                               {"XDG_CONFIG_HOME", config_}, {"XDG_CONFIG_DIRS", config_},
+                               {"ALSOFT_CONF", "/dev/null"}};
+    if (!backend.empty()) environment.emplace_back("ALSOFT_DRIVERS", backend);
+    return environment;
+}
+
+pid_t SoundServer::start(const std::vector<std::string>& argv, const std::string& log) {
+    if (find_program(argv[0]).empty()) {
+        problem_ = argv[0] + " is not installed (tools/setup.sh installs it)";
+        return -1;
+    }
+    const pid_t pid = spawn(argv, environment(""), log);
+    servers_.push_back(pid);
+    return pid;
+}
+
+// True once argv succeeds, tried every 10 ms until timeoutMs.
+bool SoundServer::answers(const std::vector<std::string>& argv, int timeoutMs) {
+    if (find_program(argv[0]).empty()) {
+        problem_ = argv[0] + " is not installed (tools/setup.sh installs it)";
+        return false;
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    do {
+        if (capture(argv, environment(""), root_.path(), nullptr) == 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (Clock::now() < deadline);
+    problem_ = "the server did not answer " + argv[0] + " within " + std::to_string(timeoutMs) + " ms";
+    return false;
+}
+
+void SoundServer::startPulseAudio() {
+    if (start({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--log-target=stderr",
+               "-L", "module-native-protocol-unix",
+               "-L", "module-null-sink sink_name=a sink_properties=device.description=Sink1",
+               "-L", "module-null-sink sink_name=b sink_properties=device.description=Sink2"},
+              root_.path()) < 0)
+        return;
+    if (!answers({"pactl", "info"}, 10000)) return;
+    if (capture({"pactl", "set-default-sink", "b"}, environment(""), root_.path(), nullptr) != 0) {
+        problem_ = "pactl set-default-sink b failed";
+        return;
+    }
+    // An idle null sink mixes in 2 s blocks, so a new stream would start
+    // late; a silent low-latency stream keeps it running at a short period.
+    if (start({"pacat", "--latency-msec=10", "--raw", "/dev/zero"}, root_.path()) < 0) return;
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    do {
+        std::string sinks;
+        capture({"pactl", "list", "sinks"}, environment(""), root_.path(), &sinks);
+        const size_t sink = sinks.find("Name: b\n");
+        const size_t at = sinks.find("Latency: ", sink == std::string::npos ? sinks.size() : sink);
+        if (at != std::string::npos && std::atol(sinks.c_str() + at + 9) < 50000) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (Clock::now() < deadline);
+    problem_ = "the null sink did not reach a latency under 50 ms";
+}
+
+void SoundServer::startPipeWire() {
+    fs::create_directories(config_ + "/pipewire/pipewire.conf.d");
+    std::ofstream(config_ + "/pipewire/pipewire.conf.d/50-null-sinks.conf") << kNullSinks;
+    if (start({"pipewire"}, root_.path()) < 0) return;
+    if (!answers({"pw-cli", "info", "0"}, 10000)) return;
+    if (start({"wireplumber"}, root_.path()) < 0) return;
+    // WirePlumber has linked the graph once it has picked a default sink.
+    if (!answers({"wpctl", "inspect", "@DEFAULT_AUDIO_SINK@"}, 10000)) return;
+    if (find_program("pipewire-pulse").empty() || find_program("pactl").empty()) return;
+    if (start({"pipewire-pulse"}, root_.path()) < 0) return;
+    pulseClients_ = answers({"pactl", "info"}, 10000);
+}
+
+bool SoundServer::startRecording(const std::string& wavPath) {
+    std::vector<std::string> argv;
+    if (name_ == "pipewire")
+        argv = {"pw-record", "-P", "{ stream.capture.sink = true }", "--rate", "44100", "--channels", "2",
+                "--format", "s16", wavPath};
+    else
+        argv = {"parecord", "--device=@DEFAULT_MONITOR@", "--file-format=wav", "--format=s16le",
+                "--rate=44100", "--channels=2", wavPath};
+    if (find_program(argv[0]).empty()) {
+        problem_ = argv[0] + " is not installed (tools/setup.sh installs it)";
+        return false;
+    }
+    recorder_ = spawn(argv, environment(""), root_.path());
+    // Recording once the file holds more than its header.
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    do {
+        std::error_code ignored;
+        if (fs::file_size(wavPath, ignored) > 8192 && !ignored) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (Clock::now() < deadline);
+    problem_ = argv[0] + " recorded nothing within 5 s";
+    return false;
+}
+
+void SoundServer::stopRecording() {
+    end_process(recorder_, SIGINT);  // the recorder completes the file's header
+    recorder_ = -1;
+}
+
+void SoundServer::kill() {
+    for (auto it = servers_.rbegin(); it != servers_.rend(); ++it) end_process(*it, SIGKILL);
+    servers_.clear();
+}

@@ -1,0 +1,58 @@
+#pragma once
+// A real sound server for the tests that play through one, private to the
+// test: its own XDG_RUNTIME_DIR, HOME and configuration folder, two null
+// sinks and no sound card. The release decides which server: PulseAudio
+// where OpenAL Soft has no PipeWire backend (before 1.22, Debian 12),
+// PipeWire with WirePlumber (and pipewire-pulse when installed) after.
+// Everything it starts is ended by its process id when the object goes, and
+// also when the test process dies (a parent-death signal).
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "program_run.hpp"
+
+class SoundServer {
+public:
+    // Starts the server and waits until it answers; ready() tells whether
+    // it did, and problem() why not (a missing binary is named there).
+    SoundServer();
+    ~SoundServer();
+    SoundServer(const SoundServer&) = delete;
+    SoundServer& operator=(const SoundServer&) = delete;
+
+    bool ready() const { return problem_.empty(); }
+    const std::string& problem() const { return problem_; }
+    // The backends of the release's server: the rows of the server tests.
+    static std::vector<std::string> releaseBackends();
+    // "pulseaudio" or "pipewire".
+    const std::string& name() const { return name_; }
+    // The OpenAL Soft backends that reach this server ("pulse"; "pipewire",
+    // and "pulse" too when pipewire-pulse runs).
+    std::vector<std::string> backends() const;
+    // What a client needs to reach the server, with ALSOFT_DRIVERS=backend
+    // (none when backend is empty) and the library's configuration kept to
+    // its defaults.
+    Environment environment(const std::string& backend) const;
+    const std::string& runtimeDirectory() const { return runtime_; }
+
+    // Records the default sink's monitor into a WAV file until stopRecording.
+    bool startRecording(const std::string& wavPath);
+    void stopRecording();
+    // Kills every server process (SIGKILL), leaving its sockets behind.
+    void kill();
+
+private:
+    pid_t start(const std::vector<std::string>& argv, const std::string& log);
+    bool answers(const std::vector<std::string>& argv, int timeoutMs);
+    void startPulseAudio();
+    void startPipeWire();
+
+    TemporaryFile root_;
+    std::string runtime_, home_, config_, name_, problem_;
+    std::vector<pid_t> servers_;
+    pid_t recorder_ = -1;
+    bool pulseClients_ = false;
+};
