@@ -360,7 +360,7 @@ Loudness loudness(const Rendered& r) {
 }
 
 bool has_sound_card() {
-    const std::string cards = read_text("/proc/asound/cards");
+    const std::string cards = read_file("/proc/asound/cards");
     return !cards.empty() && cards.find("no soundcards") == std::string::npos;
 }
 
