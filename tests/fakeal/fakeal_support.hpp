@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "call_log.hpp"
 #include "fakeal_text.hpp"
 #include "temporary_folder.hpp"
 
