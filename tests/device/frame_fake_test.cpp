@@ -132,7 +132,9 @@ TEST_P(Frame, PrintsTheDevicePhaseAndEndsAsExpected) {
         EXPECT_EQ(calls, c.alc_log);
     }
     // No device is opened after an invalid choice.
-    if (c.tail == kSilent) EXPECT_FALSE(opened_a_device(calls));
+    if (c.tail == kSilent) {
+        EXPECT_FALSE(opened_a_device(calls));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
