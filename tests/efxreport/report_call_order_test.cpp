@@ -116,13 +116,6 @@ std::vector<CallCase> call_cases() {
 
 // The job's calls: everything after the context is made current and before
 // it is released.
-Lines job_calls(const Lines& log) {
-    const auto begin = std::find(log.begin(), log.end(), "alcMakeContextCurrent(ctx1)");
-    const auto end = std::find(log.begin(), log.end(), "alcMakeContextCurrent(NULL)");
-    if (begin == log.end() || end == log.end() || end < begin) return {};
-    return Lines(begin + 1, end);
-}
-
 class JobCalls : public testing::TestWithParam<CallCase> {};
 
 TEST_P(JobCalls, AreExactlyTheseInThisOrder) {

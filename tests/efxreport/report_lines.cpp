@@ -1,12 +1,42 @@
 #include "report_lines.hpp"
 
+#include <algorithm>
+
 #include "programs_under_test.hpp"
 
-Lines refused(Lines lines, const std::vector<std::string>& nameFields) {
-    for (std::string& line : lines) {
-        for (const std::string& field : nameFields) {
-            if (line == field + "YES") line = field + "NO";
+namespace {
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+Lines all_yes(const std::string& header, std::span<const TypeRow> table) {
+    Lines lines{"", header};
+    for (const TypeRow& row : table) lines.push_back(std::string(row.nameField) + "YES");
+    return lines;
+}
+
+std::vector<std::pair<std::string, std::string>> openal_info_names() {
+    std::vector<std::pair<std::string, std::string>> names;
+    for (std::span<const TypeRow> table : {effectTypeTable, filterTypeTable}) {
+        for (const TypeRow& row : table) {
+            std::string name = trimmed(row.nameField);
+            if (const auto pass = name.find(" Pass"); pass != std::string::npos) name.replace(pass, 5, "-pass");
+            names.emplace_back(row.nameField, name);
         }
+    }
+    return names;
+}
+
+Lines refused(Lines lines, const std::vector<std::string>& types) {
+    for (std::string& line : lines) {
+        if (!line.ends_with("YES")) continue;
+        const std::string field = line.substr(0, line.size() - 3);
+        if (std::any_of(types.begin(), types.end(), [&](const std::string& t) { return trimmed(t) == trimmed(field); }))
+            line = field + "NO";
     }
     return lines;
 }

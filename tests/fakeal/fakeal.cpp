@@ -25,7 +25,6 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -43,6 +42,7 @@ using fakeal::quoteBytes;
 struct Scenario {
     std::vector<std::string> devices{"Fake Device"};
     bool devicesGiven = false;
+    bool devicesNone = false;
     bool enumerationPresent = true;
     bool enumerationExt = true;
     enum class Default { First, Named, Absent } defaultKind = Default::First;
@@ -118,6 +118,82 @@ std::optional<long long> parseNumber(const std::string& s)
     return v;
 }
 
+// One scenario value as read from its line, with the checks every key uses;
+// a value that fails one ends the run with the file and line.
+struct Value {
+    std::string where;
+    std::string key;
+    std::string v;
+
+    bool flag(const char* yes, const char* no) const
+    {
+        if (v == yes) return true;
+        if (v == no) return false;
+        fatal(where + key + " takes " + yes + " or " + no);
+    }
+    long long number(long long min = 0) const
+    {
+        const auto n = parseNumber(v);
+        if (!n || *n < min) fatal(where + key + " takes a number");
+        return *n;
+    }
+    long long type() const { return number(-2147483647LL); }
+    std::string name() const
+    {
+        if (v.find('\0') != std::string::npos) fatal(where + "a name cannot hold a NUL byte");
+        return v;
+    }
+};
+
+struct Key {
+    const char* name;
+    void (*apply)(Scenario&, const Value&);
+};
+
+const Key kKeys[] = {
+    {"device",
+     [](Scenario& sc, const Value& v) {
+         if (!sc.devicesGiven) sc.devices.clear();
+         sc.devicesGiven = true;
+         sc.devices.push_back(v.name());
+     }},
+    {"devices",
+     [](Scenario& sc, const Value& v) {
+         if (v.v != "none") fatal(v.where + "devices takes none");
+         sc.devicesNone = true;
+     }},
+    {"enumeration", [](Scenario& sc, const Value& v) { sc.enumerationPresent = v.flag("present", "absent"); }},
+    {"enumeration_ext", [](Scenario& sc, const Value& v) { sc.enumerationExt = v.flag("yes", "no"); }},
+    {"default_device",
+     [](Scenario& sc, const Value& v) {
+         sc.defaultKind = v.v == "absent" ? Scenario::Default::Absent : Scenario::Default::Named;
+         if (v.v != "absent") sc.defaultName = v.name();
+     }},
+    {"open_device", [](Scenario& sc, const Value& v) { sc.openOk = v.flag("ok", "fail"); }},
+    {"create_context", [](Scenario& sc, const Value& v) { sc.contextOk = v.flag("ok", "fail"); }},
+    {"efx_extension", [](Scenario& sc, const Value& v) { sc.efxExtension = v.flag("yes", "no"); }},
+    {"missing_proc", [](Scenario& sc, const Value& v) { sc.missingProc.insert(v.name()); }},
+    {"max_slots",
+     [](Scenario& sc, const Value& v) {
+         sc.maxSlots = v.v == "unlimited" ? std::nullopt : std::optional(v.number());
+     }},
+    {"max_sends",
+     [](Scenario& sc, const Value& v) {
+         sc.maxSends = v.v == "unset" ? std::nullopt : std::optional(static_cast<ALCint>(v.type()));
+     }},
+    {"refuse_effect", [](Scenario& sc, const Value& v) { sc.refuseEffect.insert(v.type()); }},
+    {"refuse_filter", [](Scenario& sc, const Value& v) { sc.refuseFilter.insert(v.type()); }},
+    {"gen_effects", [](Scenario& sc, const Value& v) { sc.genEffectsOk = v.flag("ok", "error"); }},
+    {"gen_filters", [](Scenario& sc, const Value& v) { sc.genFiltersOk = v.flag("ok", "error"); }},
+    {"error_after", [](Scenario& sc, const Value& v) { sc.errorAfter.insert(v.name()); }},
+    {"unknown_enum", [](Scenario& sc, const Value& v) { sc.unknownEnum.insert(v.name()); }},
+    {"buffer_data", [](Scenario& sc, const Value& v) { sc.bufferDataOk = v.flag("ok", "error"); }},
+    {"playing_polls", [](Scenario& sc, const Value& v) { sc.playingPolls = v.number(); }},
+    {"playing_ms", [](Scenario& sc, const Value& v) { sc.playingMs = v.number(); }},
+    {"state_delay_ms", [](Scenario& sc, const Value& v) { sc.stateDelayMs = v.number(); }},
+    {"device_connected", [](Scenario& sc, const Value& v) { sc.deviceConnected = v.flag("yes", "no"); }},
+};
+
 Scenario loadScenario(const char* path)
 {
     Scenario sc;
@@ -125,7 +201,6 @@ Scenario loadScenario(const char* path)
     std::ifstream in(path, std::ios::binary);
     if (!in) fatal(std::string("cannot read scenario file ") + path);
 
-    bool devicesNone = false;
     std::string line;
     int lineNo = 0;
     while (std::getline(in, line)) {
@@ -140,86 +215,13 @@ Scenario loadScenario(const char* path)
         if (!raw) fatal(where + "unterminated quoted value");
         const auto value = fakeal::unescapeBytes(*raw);
         if (!value) fatal(where + "bad escape in value");
-        const std::string& v = *value;
-
-        auto flag = [&](const char* yes, const char* no) {
-            if (v == yes) return true;
-            if (v == no) return false;
-            fatal(where + key + " takes " + yes + " or " + no);
-        };
-        auto number = [&](long long min) {
-            const auto n = parseNumber(v);
-            if (!n || *n < min) fatal(where + key + " takes a number");
-            return *n;
-        };
-        auto name = [&]() {
-            if (v.find('\0') != std::string::npos) fatal(where + "a name cannot hold a NUL byte");
-            return v;
-        };
-
-        if (key == "device") {
-            if (!sc.devicesGiven) sc.devices.clear();
-            sc.devicesGiven = true;
-            sc.devices.push_back(name());
-        } else if (key == "devices") {
-            if (v != "none") fatal(where + "devices takes none");
-            devicesNone = true;
-        } else if (key == "enumeration") {
-            sc.enumerationPresent = flag("present", "absent");
-        } else if (key == "enumeration_ext") {
-            sc.enumerationExt = flag("yes", "no");
-        } else if (key == "default_device") {
-            if (v == "absent") {
-                sc.defaultKind = Scenario::Default::Absent;
-            } else {
-                sc.defaultKind = Scenario::Default::Named;
-                sc.defaultName = name();
-            }
-        } else if (key == "open_device") {
-            sc.openOk = flag("ok", "fail");
-        } else if (key == "create_context") {
-            sc.contextOk = flag("ok", "fail");
-        } else if (key == "efx_extension") {
-            sc.efxExtension = flag("yes", "no");
-        } else if (key == "missing_proc") {
-            sc.missingProc.insert(name());
-        } else if (key == "max_slots") {
-            if (v == "unlimited")
-                sc.maxSlots.reset();
-            else
-                sc.maxSlots = number(0);
-        } else if (key == "max_sends") {
-            if (v == "unset")
-                sc.maxSends.reset();
-            else
-                sc.maxSends = static_cast<ALCint>(number(-2147483647LL));
-        } else if (key == "refuse_effect") {
-            sc.refuseEffect.insert(number(-2147483647LL));
-        } else if (key == "refuse_filter") {
-            sc.refuseFilter.insert(number(-2147483647LL));
-        } else if (key == "gen_effects") {
-            sc.genEffectsOk = flag("ok", "error");
-        } else if (key == "gen_filters") {
-            sc.genFiltersOk = flag("ok", "error");
-        } else if (key == "error_after") {
-            sc.errorAfter.insert(name());
-        } else if (key == "unknown_enum") {
-            sc.unknownEnum.insert(name());
-        } else if (key == "buffer_data") {
-            sc.bufferDataOk = flag("ok", "error");
-        } else if (key == "playing_polls") {
-            sc.playingPolls = number(0);
-        } else if (key == "playing_ms") {
-            sc.playingMs = number(0);
-        } else if (key == "state_delay_ms") {
-            sc.stateDelayMs = number(0);
-        } else if (key == "device_connected") {
-            sc.deviceConnected = flag("yes", "no");
-        } else {
-            fatal(where + "unknown key " + key);
-        }
+        const Key* found = nullptr;
+        for (const Key& k : kKeys)
+            if (key == k.name) found = &k;
+        if (found == nullptr) fatal(where + "unknown key " + key);
+        found->apply(sc, Value{where, key, *value});
     }
-    if (devicesNone) sc.devices.clear();
+    if (sc.devicesNone) sc.devices.clear();
     return sc;
 }
 
@@ -228,14 +230,14 @@ Scenario loadScenario(const char* path)
 struct Device {
     int id = 0;
     std::string name;
-    bool open = true;
+    bool live = true;
     ALCenum error = ALC_NO_ERROR;
 };
 
 struct Context {
     int id = 0;
     Device* device = nullptr;
-    bool alive = true;
+    bool live = true;
     ALenum error = AL_NO_ERROR;
 };
 
@@ -247,6 +249,7 @@ struct Buffer {
 struct Source {
     ALuint buffer = 0;
     ALint state = AL_INITIAL;
+    ALint offset = 0;  // moves on at each query while the source plays
     long long playingPollsLeft = 0;
     std::chrono::steady_clock::time_point playingUntil;
 };
@@ -258,8 +261,6 @@ struct State {
     int bufferDataFiles = 0;
 
     std::string enumeration;  // the device names, each with its NUL
-    std::string extensionsNoDevice;
-    std::string extensionsDevice;
 
     std::deque<Device> devices;  // never shrinks: handles stay unique
     std::deque<Context> contexts;
@@ -324,10 +325,6 @@ State* createState()
         st->enumeration += d;
         st->enumeration += '\0';
     }
-    st->extensionsNoDevice = st->sc.enumerationExt ? "ALC_ENUMERATE_ALL_EXT ALC_ENUMERATION_EXT " : "";
-    st->extensionsNoDevice += "ALC_EXT_CAPTURE ALC_EXT_thread_local_context";
-    st->extensionsDevice = st->extensionsNoDevice + " ALC_EXT_DEDICATED ALC_EXT_disconnect";
-    if (st->sc.efxExtension) st->extensionsDevice += " ALC_EXT_EFX";
     return st;
 }
 
@@ -336,6 +333,15 @@ State& state()
     if (g_state == nullptr) createState();
     return *g_state;
 }
+
+// Every call runs under the one lock, on the one state:
+// `auto [lock, st] = enter();` opens each of them.
+struct Entered {
+    std::lock_guard<std::mutex> lock;
+    State& st;
+};
+
+Entered enter() { return {std::lock_guard<std::mutex>(stateMutex()), state()}; }
 
 // ---------------------------------------------------------------- logging
 
@@ -350,25 +356,21 @@ std::string dec(long long v) { return std::to_string(v); }
 
 std::string quoted(const char* s) { return s == nullptr ? "NULL" : quoteBytes(s); }
 
-std::string deviceLabel(State& st, const ALCdevice* p)
+// "dev1" / "ctx1" for a device or context ever made (prefix and number),
+// "NULL", or "bad:0x..." for a pointer the library never gave out.
+template <typename Handle, typename Object>
+std::string label(const char* prefix, const std::deque<Object>& all, const Handle* p)
 {
     if (p == nullptr) return "NULL";
-    for (auto& d : st.devices)
-        if (reinterpret_cast<const ALCdevice*>(&d) == p) return "dev" + dec(d.id);
+    for (const auto& o : all)
+        if (reinterpret_cast<const Handle*>(&o) == p) return prefix + dec(o.id);
     char buf[40];
     std::snprintf(buf, sizeof buf, "bad:%p", static_cast<const void*>(p));
     return buf;
 }
 
-std::string contextLabel(State& st, const ALCcontext* p)
-{
-    if (p == nullptr) return "NULL";
-    for (auto& c : st.contexts)
-        if (reinterpret_cast<const ALCcontext*>(&c) == p) return "ctx" + dec(c.id);
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "bad:%p", static_cast<const void*>(p));
-    return buf;
-}
+std::string deviceLabel(State& st, const ALCdevice* p) { return label("dev", st.devices, p); }
+std::string contextLabel(State& st, const ALCcontext* p) { return label("ctx", st.contexts, p); }
 
 std::string nameList(const ALuint* names, ALsizei n)
 {
@@ -383,19 +385,17 @@ std::string nameList(const ALuint* names, ALsizei n)
 
 // ------------------------------------------------------------ error state
 
-Device* findDevice(State& st, ALCdevice* p)
+// The live device or context behind a handle, or nullptr.
+template <typename Object, typename Handle>
+Object* find(std::deque<Object>& all, const Handle* p)
 {
-    for (auto& d : st.devices)
-        if (reinterpret_cast<ALCdevice*>(&d) == p && d.open) return &d;
+    for (auto& o : all)
+        if (reinterpret_cast<const Handle*>(&o) == p && o.live) return &o;
     return nullptr;
 }
 
-Context* findContext(State& st, ALCcontext* p)
-{
-    for (auto& c : st.contexts)
-        if (reinterpret_cast<ALCcontext*>(&c) == p && c.alive) return &c;
-    return nullptr;
-}
+Device* findDevice(State& st, const ALCdevice* p) { return find(st.devices, p); }
+Context* findContext(State& st, const ALCcontext* p) { return find(st.contexts, p); }
 
 void alcError(State& st, ALCdevice* p, ALCenum code)
 {
@@ -417,6 +417,11 @@ void finish(State& st, const char* fn, std::string line)
     logLine(st, std::move(line));
     if (st.sc.errorAfter.count(fn) != 0) alError(st, AL_INVALID_OPERATION);
 }
+
+// A call, or a form of one, that the programs never make and the library
+// does not model: logged with its mark, which fails the test that reads the
+// log; the call does nothing else.
+void unexpected(State& st, const std::string& line) { logLine(st, std::string(fakeal::kUnexpectedCall) + line); }
 
 // Logs a call made with no current context; the call does nothing.
 bool noContext(State& st, const char* fn, const std::string& call)
@@ -441,63 +446,23 @@ std::string call(const char* fn, std::initializer_list<std::string> args)
 
 // ------------------------------------------------------------------ tables
 
-struct EnumName {
+// The buffer formats the programs ask alGetEnumValue for, with the bytes
+// of one sample frame that alBufferData takes.
+struct Format {
     const char* name;
     ALenum value;
+    int frameBytes;
 };
 
-#define FAKEAL_ENUM(x) {#x, x}
-const EnumName kEnumNames[] = {
-    FAKEAL_ENUM(AL_FORMAT_MONO8),         FAKEAL_ENUM(AL_FORMAT_MONO16),
-    FAKEAL_ENUM(AL_FORMAT_STEREO8),       FAKEAL_ENUM(AL_FORMAT_STEREO16),
-    FAKEAL_ENUM(AL_FORMAT_QUAD8),         FAKEAL_ENUM(AL_FORMAT_QUAD16),
-    FAKEAL_ENUM(AL_FORMAT_QUAD32),        FAKEAL_ENUM(AL_FORMAT_REAR8),
-    FAKEAL_ENUM(AL_FORMAT_REAR16),        FAKEAL_ENUM(AL_FORMAT_REAR32),
-    FAKEAL_ENUM(AL_FORMAT_51CHN8),        FAKEAL_ENUM(AL_FORMAT_51CHN16),
-    FAKEAL_ENUM(AL_FORMAT_51CHN32),       FAKEAL_ENUM(AL_FORMAT_61CHN8),
-    FAKEAL_ENUM(AL_FORMAT_61CHN16),       FAKEAL_ENUM(AL_FORMAT_61CHN32),
-    FAKEAL_ENUM(AL_FORMAT_71CHN8),        FAKEAL_ENUM(AL_FORMAT_71CHN16),
-    FAKEAL_ENUM(AL_FORMAT_71CHN32),       FAKEAL_ENUM(AL_FORMAT_MONO_FLOAT32),
-    FAKEAL_ENUM(AL_FORMAT_STEREO_FLOAT32),
-    FAKEAL_ENUM(AL_NO_ERROR),             FAKEAL_ENUM(AL_INVALID_NAME),
-    FAKEAL_ENUM(AL_INVALID_ENUM),         FAKEAL_ENUM(AL_INVALID_VALUE),
-    FAKEAL_ENUM(AL_INVALID_OPERATION),    FAKEAL_ENUM(AL_OUT_OF_MEMORY),
-    FAKEAL_ENUM(AL_BUFFER),               FAKEAL_ENUM(AL_LOOPING),
-    FAKEAL_ENUM(AL_SOURCE_STATE),         FAKEAL_ENUM(AL_INITIAL),
-    FAKEAL_ENUM(AL_PLAYING),              FAKEAL_ENUM(AL_PAUSED),
-    FAKEAL_ENUM(AL_STOPPED),              FAKEAL_ENUM(AL_EFFECT_TYPE),
-    FAKEAL_ENUM(AL_FILTER_TYPE),
+#define FAKEAL_FORMAT(x, bytes) {#x, x, bytes}
+const Format kFormats[] = {
+    FAKEAL_FORMAT(AL_FORMAT_MONO8, 1),   FAKEAL_FORMAT(AL_FORMAT_MONO16, 2),
+    FAKEAL_FORMAT(AL_FORMAT_STEREO8, 2), FAKEAL_FORMAT(AL_FORMAT_STEREO16, 4),
+    FAKEAL_FORMAT(AL_FORMAT_QUAD16, 8),  FAKEAL_FORMAT(AL_FORMAT_REAR16, 4),
+    FAKEAL_FORMAT(AL_FORMAT_51CHN16, 12), FAKEAL_FORMAT(AL_FORMAT_61CHN16, 14),
+    FAKEAL_FORMAT(AL_FORMAT_71CHN16, 16),
 };
-#undef FAKEAL_ENUM
-
-// Bytes per sample frame of each buffer format alBufferData accepts.
-int frameSize(ALenum format)
-{
-    switch (format) {
-    case AL_FORMAT_MONO8: return 1;
-    case AL_FORMAT_MONO16: return 2;
-    case AL_FORMAT_STEREO8: return 2;
-    case AL_FORMAT_STEREO16: return 4;
-    case AL_FORMAT_QUAD8: return 4;
-    case AL_FORMAT_QUAD16: return 8;
-    case AL_FORMAT_QUAD32: return 16;
-    case AL_FORMAT_REAR8: return 2;
-    case AL_FORMAT_REAR16: return 4;
-    case AL_FORMAT_REAR32: return 8;
-    case AL_FORMAT_51CHN8: return 6;
-    case AL_FORMAT_51CHN16: return 12;
-    case AL_FORMAT_51CHN32: return 24;
-    case AL_FORMAT_61CHN8: return 7;
-    case AL_FORMAT_61CHN16: return 14;
-    case AL_FORMAT_61CHN32: return 28;
-    case AL_FORMAT_71CHN8: return 8;
-    case AL_FORMAT_71CHN16: return 16;
-    case AL_FORMAT_71CHN32: return 32;
-    case AL_FORMAT_MONO_FLOAT32: return 4;
-    case AL_FORMAT_STEREO_FLOAT32: return 8;
-    default: return 0;
-    }
-}
+#undef FAKEAL_FORMAT
 
 bool knownEffectType(ALint v)
 {
@@ -590,68 +555,58 @@ const LPALFILTERI kFilteri = fakeFilteri;
 
 extern "C" {
 
+// Only the enumeration and the default device, both asked of no device.
 const ALCchar* alcGetString(ALCdevice* device, ALCenum param)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     const std::string head = call("alcGetString", {deviceLabel(st, device), hexNumber(param)});
     const char* result = nullptr;
     std::string shown;  // the result as logged
-    Device* dev = findDevice(st, device);
-    if (device != nullptr && dev == nullptr) {
-        alcError(st, device, ALC_INVALID_DEVICE);
-    } else {
-        switch (param) {
-        case ALC_DEVICE_SPECIFIER:
-        case ALC_ALL_DEVICES_SPECIFIER:
-            if (dev != nullptr) {
-                result = dev->name.c_str();
-            } else if (st.sc.enumerationPresent) {
-                result = st.enumeration.c_str();
-                // The list ends with its closing empty string: one NUL more.
-                shown = quoteBytes(std::string_view(result, st.enumeration.size() + 1));
-            }
-            break;
-        case ALC_DEFAULT_DEVICE_SPECIFIER:
-        case ALC_DEFAULT_ALL_DEVICES_SPECIFIER:
-            if (st.sc.defaultKind == Scenario::Default::Named)
-                result = st.sc.defaultName.c_str();
-            else if (st.sc.defaultKind == Scenario::Default::First && !st.sc.devices.empty())
-                result = st.sc.devices.front().c_str();
-            break;
-        case ALC_EXTENSIONS:
-            result = dev != nullptr ? st.extensionsDevice.c_str() : st.extensionsNoDevice.c_str();
-            break;
-        case ALC_NO_ERROR: result = "No Error"; break;
-        case ALC_INVALID_DEVICE: result = "Invalid Device"; break;
-        case ALC_INVALID_CONTEXT: result = "Invalid Context"; break;
-        case ALC_INVALID_ENUM: result = "Invalid Enum"; break;
-        case ALC_INVALID_VALUE: result = "Invalid Value"; break;
-        case ALC_OUT_OF_MEMORY: result = "Out of Memory"; break;
-        default: alcError(st, device, ALC_INVALID_ENUM);
+    if (device != nullptr) {
+        unexpected(st, head);
+        return nullptr;
+    }
+    if (param == ALC_DEVICE_SPECIFIER) {
+        if (st.sc.enumerationPresent) {
+            result = st.enumeration.c_str();
+            // The list ends with its closing empty string: one NUL more.
+            shown = quoteBytes(std::string_view(result, st.enumeration.size() + 1));
         }
+    } else if (param == ALC_DEFAULT_DEVICE_SPECIFIER) {
+        if (st.sc.defaultKind == Scenario::Default::Named)
+            result = st.sc.defaultName.c_str();
+        else if (st.sc.defaultKind == Scenario::Default::First && !st.sc.devices.empty())
+            result = st.sc.devices.front().c_str();
+    } else {
+        unexpected(st, head);
+        return nullptr;
     }
     if (shown.empty()) shown = quoted(result);
     finish(st, "alcGetString", head + " -> " + shown);
     return result;
 }
 
+// ALC_ENUMERATION_EXT (asked of no device) and ALC_EXT_EFX (a device
+// extension), compared without regard to case as the real library does.
 ALCboolean alcIsExtensionPresent(ALCdevice* device, const ALCchar* extname)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     const std::string head = call("alcIsExtensionPresent", {deviceLabel(st, device), quoted(extname)});
-    ALCboolean result = ALC_FALSE;
     Device* dev = findDevice(st, device);
-    if (device != nullptr && dev == nullptr) {
-        alcError(st, device, ALC_INVALID_DEVICE);
-    } else if (extname == nullptr) {
-        alcError(st, device, ALC_INVALID_VALUE);
+    ALCboolean result = ALC_FALSE;
+    if ((device != nullptr && dev == nullptr) || extname == nullptr) {
+        unexpected(st, head);
+        return ALC_FALSE;
+    }
+    if (strcasecmp(extname, "ALC_ENUMERATION_EXT") == 0) {
+        result = st.sc.enumerationExt ? ALC_TRUE : ALC_FALSE;
+    } else if (strcasecmp(extname, "ALC_EXT_EFX") == 0) {
+        result = dev != nullptr && st.sc.efxExtension ? ALC_TRUE : ALC_FALSE;
+    } else if (strcasecmp(extname, "ALC_EXT_disconnect") == 0 && dev != nullptr) {
+        result = ALC_TRUE;
     } else {
-        // Whole words of the extension list, compared without regard to case.
-        std::istringstream words(dev != nullptr ? st.extensionsDevice : st.extensionsNoDevice);
-        for (std::string w; words >> w;)
-            if (strcasecmp(w.c_str(), extname) == 0) result = ALC_TRUE;
+        unexpected(st, head);
+        return ALC_FALSE;
     }
     finish(st, "alcIsExtensionPresent", head + " -> " + dec(result));
     return result;
@@ -659,8 +614,7 @@ ALCboolean alcIsExtensionPresent(ALCdevice* device, const ALCchar* extname)
 
 ALCdevice* alcOpenDevice(const ALCchar* devicename)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     const std::string head = call("alcOpenDevice", {quoted(devicename)});
     ALCdevice* result = nullptr;
     if (!st.sc.openOk) {
@@ -680,18 +634,12 @@ ALCdevice* alcOpenDevice(const ALCchar* devicename)
 
 ALCcontext* alcCreateContext(ALCdevice* device, const ALCint* attrlist)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
-    std::string attrs = "NULL";
+    auto [lock, st] = enter();
+    const std::string head = call("alcCreateContext", {deviceLabel(st, device), attrlist ? "[...]" : "NULL"});
     if (attrlist != nullptr) {
-        attrs = "[";
-        for (int i = 0; i < 64 && attrlist[i] != 0; i += 2) {
-            if (i > 0) attrs += ", ";
-            attrs += hexNumber(attrlist[i]) + "=" + dec(attrlist[i + 1]);
-        }
-        attrs += "]";
+        unexpected(st, head);
+        return nullptr;
     }
-    const std::string head = call("alcCreateContext", {deviceLabel(st, device), attrs});
     ALCcontext* result = nullptr;
     Device* dev = findDevice(st, device);
     if (dev == nullptr) {
@@ -710,8 +658,7 @@ ALCcontext* alcCreateContext(ALCdevice* device, const ALCint* attrlist)
 
 ALCboolean alcMakeContextCurrent(ALCcontext* context)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     const std::string line = call("alcMakeContextCurrent", {contextLabel(st, context)});
     ALCboolean result = ALC_TRUE;
     if (context == nullptr) {
@@ -728,11 +675,10 @@ ALCboolean alcMakeContextCurrent(ALCcontext* context)
 
 void alcDestroyContext(ALCcontext* context)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     const std::string line = call("alcDestroyContext", {contextLabel(st, context)});
     if (Context* c = findContext(st, context)) {
-        c->alive = false;
+        c->live = false;
         if (st.current == c) st.current = nullptr;
     } else {
         st.nullDeviceError = ALC_INVALID_CONTEXT;
@@ -742,19 +688,18 @@ void alcDestroyContext(ALCcontext* context)
 
 ALCboolean alcCloseDevice(ALCdevice* device)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     const std::string line = call("alcCloseDevice", {deviceLabel(st, device)});
     ALCboolean result = ALC_FALSE;
     if (Device* d = findDevice(st, device)) {
         // Contexts still on the device go with it, as in OpenAL Soft.
         for (auto& c : st.contexts) {
-            if (c.device == d && c.alive) {
-                c.alive = false;
+            if (c.device == d && c.live) {
+                c.live = false;
                 if (st.current == &c) st.current = nullptr;
             }
         }
-        d->open = false;
+        d->live = false;
         result = ALC_TRUE;
     } else {
         st.nullDeviceError = ALC_INVALID_DEVICE;
@@ -763,48 +708,22 @@ ALCboolean alcCloseDevice(ALCdevice* device)
     return result;
 }
 
-ALCenum alcGetError(ALCdevice* device)
-{
-    std::lock_guard lock(stateMutex());
-    State& st = state();
-    ALCenum result;
-    if (Device* d = findDevice(st, device)) {
-        result = d->error;
-        d->error = ALC_NO_ERROR;
-    } else if (device != nullptr) {
-        result = ALC_INVALID_DEVICE;
-    } else {
-        result = st.nullDeviceError;
-        st.nullDeviceError = ALC_NO_ERROR;
-    }
-    finish(st, "alcGetError", call("alcGetError", {deviceLabel(st, device)}) + " -> " + hexNumber(result));
-    return result;
-}
-
+// Only ALC_MAX_AUXILIARY_SENDS, one value, of an open device.
 void alcGetIntegerv(ALCdevice* device, ALCenum param, ALCsizei size, ALCint* values)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     const std::string head =
         call("alcGetIntegerv", {deviceLabel(st, device), hexNumber(param), dec(size)});
-    std::optional<ALCint> stored;
-    Device* dev = findDevice(st, device);
-    if (size <= 0 || values == nullptr) {
-        alcError(st, device, ALC_INVALID_VALUE);
-    } else if (param == ALC_MAJOR_VERSION || param == ALC_MINOR_VERSION) {
-        stored = 1;
-    } else if (dev == nullptr) {
-        alcError(st, device, ALC_INVALID_DEVICE);
-    } else {
-        switch (param) {
-        case ALC_MAX_AUXILIARY_SENDS: stored = st.sc.maxSends; break;
-        case ALC_EFX_MAJOR_VERSION: stored = 1; break;
-        case ALC_EFX_MINOR_VERSION: stored = 0; break;
-        case ALC_FREQUENCY: stored = 44100; break;
-        case ALC_CONNECTED: stored = st.sc.deviceConnected ? ALC_TRUE : ALC_FALSE; break;
-        default: alcError(st, device, ALC_INVALID_ENUM);
-        }
+    if (param == ALC_CONNECTED && size == 1 && values != nullptr && findDevice(st, device) != nullptr) {
+        values[0] = st.sc.deviceConnected ? ALC_TRUE : ALC_FALSE;
+        finish(st, "alcGetIntegerv", head + " -> " + dec(values[0]));
+        return;
     }
+    if (param != ALC_MAX_AUXILIARY_SENDS || size != 1 || values == nullptr || findDevice(st, device) == nullptr) {
+        unexpected(st, head);
+        return;
+    }
+    const std::optional<ALCint> stored = st.sc.maxSends;
     if (stored) values[0] = *stored;
     finish(st, "alcGetIntegerv", head + " -> " + (stored ? dec(*stored) : std::string("stored nothing")));
 }
@@ -813,8 +732,7 @@ void alcGetIntegerv(ALCdevice* device, ALCenum param, ALCsizei size, ALCint* val
 
 ALenum alGetError(void)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     if (st.current == nullptr) {
         finish(st, "alGetError", "alGetError() -> " + hexNumber(AL_INVALID_OPERATION) + " [no context]");
         return AL_INVALID_OPERATION;
@@ -825,31 +743,33 @@ ALenum alGetError(void)
     return result;
 }
 
+// The buffer formats only (unless the scenario hides one).
 ALenum alGetEnumValue(const ALchar* ename)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
-    ALenum result = 0;
-    if (ename != nullptr && st.sc.unknownEnum.count(ename) == 0) {
-        for (const auto& e : kEnumNames)
-            if (std::strcmp(e.name, ename) == 0) result = e.value;
+    auto [lock, st] = enter();
+    const std::string head = call("alGetEnumValue", {quoted(ename)});
+    const Format* format = nullptr;
+    for (const Format& f : kFormats)
+        if (ename != nullptr && std::strcmp(f.name, ename) == 0) format = &f;
+    if (format == nullptr) {
+        unexpected(st, head);
+        return 0;
     }
-    finish(st, "alGetEnumValue", call("alGetEnumValue", {quoted(ename)}) + " -> " + hexNumber(result));
+    const ALenum result = st.sc.unknownEnum.count(ename) == 0 ? format->value : 0;
+    finish(st, "alGetEnumValue", head + " -> " + hexNumber(result));
     return result;
 }
 
 void alGenBuffers(ALsizei n, ALuint* buffers)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     genNames(st, "alGenBuffers", n, buffers, st.nextBuffer, AL_NO_ERROR,
              [&](ALuint name) { st.buffers[name] = Buffer{}; });
 }
 
 void alBufferData(ALuint buffer, ALenum format, const ALvoid* data, ALsizei size, ALsizei freq)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     std::string line = call("alBufferData", {dec(buffer), hexNumber(format), "size=" + dec(size),
                                              "freq=" + dec(freq)});
     if (data == nullptr) line.insert(line.size() - 1, ", data=NULL");
@@ -865,7 +785,9 @@ void alBufferData(ALuint buffer, ALenum format, const ALvoid* data, ALsizei size
     }
 
     const auto it = st.buffers.find(buffer);
-    const int frame = frameSize(format);
+    int frame = 0;
+    for (const Format& f : kFormats)
+        if (f.value == format) frame = f.frameBytes;
     bool inUse = false;
     for (const auto& [name, src] : st.sources)
         if (src.buffer == buffer) inUse = true;
@@ -888,8 +810,7 @@ void alBufferData(ALuint buffer, ALenum format, const ALvoid* data, ALsizei size
 
 void alDeleteBuffers(ALsizei n, const ALuint* buffers)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     deleteNames(st, "alDeleteBuffers", n, buffers, st.buffers, true, [&](ALuint name) {
         for (const auto& [id, src] : st.sources)
             if (src.buffer == name) return true;
@@ -899,22 +820,21 @@ void alDeleteBuffers(ALsizei n, const ALuint* buffers)
 
 void alGenSources(ALsizei n, ALuint* sources)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     genNames(st, "alGenSources", n, sources, st.nextSource, AL_NO_ERROR,
              [&](ALuint name) { st.sources[name] = Source{}; });
 }
 
 void alSourcei(ALuint source, ALenum param, ALint value)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     const std::string line = call("alSourcei", {dec(source), hexNumber(param), dec(value)});
+    if (param != AL_BUFFER) return unexpected(st, line);  // AL_BUFFER only
     if (noContext(st, "alSourcei", line)) return;
     const auto it = st.sources.find(source);
     if (it == st.sources.end()) {
         alError(st, AL_INVALID_NAME);
-    } else if (param == AL_BUFFER) {
+    } else {
         Source& src = it->second;
         if (src.state == AL_PLAYING || src.state == AL_PAUSED)
             alError(st, AL_INVALID_OPERATION);
@@ -922,18 +842,13 @@ void alSourcei(ALuint source, ALenum param, ALint value)
             alError(st, AL_INVALID_VALUE);
         else
             src.buffer = static_cast<ALuint>(value);
-    } else if (param == AL_LOOPING || param == AL_SOURCE_RELATIVE) {
-        if (value != AL_FALSE && value != AL_TRUE) alError(st, AL_INVALID_VALUE);
-    } else {
-        alError(st, AL_INVALID_ENUM);
     }
     finish(st, "alSourcei", line);
 }
 
 void alSourcePlay(ALuint source)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     const std::string line = call("alSourcePlay", {dec(source)});
     if (noContext(st, "alSourcePlay", line)) return;
     const auto it = st.sources.find(source);
@@ -957,17 +872,24 @@ void alSourcePlay(ALuint source)
 
 void alGetSourcei(ALuint source, ALenum param, ALint* value)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     const std::string head = call("alGetSourcei", {dec(source), hexNumber(param)});
+    if (param != AL_SOURCE_STATE && param != AL_SAMPLE_OFFSET) return unexpected(st, head);
     if (noContext(st, "alGetSourcei", head)) return;
+    if (param == AL_SAMPLE_OFFSET) {
+        const auto it = st.sources.find(source);
+        if (it == st.sources.end() || value == nullptr) return unexpected(st, head);
+        if (it->second.state == AL_PLAYING) ++it->second.offset;
+        *value = it->second.offset;
+        return finish(st, "alGetSourcei", head + " -> " + dec(*value));
+    }
     std::string shown = "stored nothing";
     const auto it = st.sources.find(source);
     if (it == st.sources.end()) {
         alError(st, AL_INVALID_NAME);
     } else if (value == nullptr) {
         alError(st, AL_INVALID_VALUE);
-    } else if (param == AL_SOURCE_STATE) {
+    } else {
         // A slow implementation: the answer is found only after the wait.
         std::this_thread::sleep_for(std::chrono::milliseconds(st.sc.stateDelayMs));
         Source& src = it->second;
@@ -982,19 +904,13 @@ void alGetSourcei(ALuint source, ALenum param, ALint* value)
         }
         *value = src.state;
         shown = hexNumber(*value);
-    } else if (param == AL_BUFFER) {
-        *value = static_cast<ALint>(it->second.buffer);
-        shown = dec(*value);
-    } else {
-        alError(st, AL_INVALID_ENUM);
     }
     finish(st, "alGetSourcei", head + " -> " + shown);
 }
 
 void alSourceStop(ALuint source)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     const std::string line = call("alSourceStop", {dec(source)});
     if (noContext(st, "alSourceStop", line)) return;
     const auto it = st.sources.find(source);
@@ -1007,11 +923,11 @@ void alSourceStop(ALuint source)
 
 void alDeleteSources(ALsizei n, const ALuint* sources)
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     deleteNames(st, "alDeleteSources", n, sources, st.sources, false, [](ALuint) { return false; });
 }
 
+// The eight EFX functions only.
 void* alGetProcAddress(const ALchar* fname)
 {
     struct Proc {
@@ -1027,34 +943,19 @@ void* alGetProcAddress(const ALchar* fname)
         {"alDeleteAuxiliaryEffectSlots", reinterpret_cast<void*>(kDeleteSlots)},
         {"alEffecti", reinterpret_cast<void*>(kEffecti)},
         {"alFilteri", reinterpret_cast<void*>(kFilteri)},
-        {"alGetError", reinterpret_cast<void*>(&alGetError)},
-        {"alGetEnumValue", reinterpret_cast<void*>(&alGetEnumValue)},
-        {"alGenBuffers", reinterpret_cast<void*>(&alGenBuffers)},
-        {"alBufferData", reinterpret_cast<void*>(&alBufferData)},
-        {"alDeleteBuffers", reinterpret_cast<void*>(&alDeleteBuffers)},
-        {"alGenSources", reinterpret_cast<void*>(&alGenSources)},
-        {"alSourcei", reinterpret_cast<void*>(&alSourcei)},
-        {"alSourcePlay", reinterpret_cast<void*>(&alSourcePlay)},
-        {"alGetSourcei", reinterpret_cast<void*>(&alGetSourcei)},
-        {"alSourceStop", reinterpret_cast<void*>(&alSourceStop)},
-        {"alDeleteSources", reinterpret_cast<void*>(&alDeleteSources)},
     };
-    std::lock_guard lock(stateMutex());
-    State& st = state();
-    void* result = nullptr;
-    std::string shown = "NULL";
-    if (fname == nullptr) {
-        alError(st, AL_INVALID_VALUE);
-    } else if (st.sc.missingProc.count(fname) == 0) {
-        for (const auto& p : kProcs) {
-            if (std::strcmp(p.name, fname) == 0) {
-                result = p.address;
-                shown = p.name;
-            }
-        }
+    auto [lock, st] = enter();
+    const std::string head = call("alGetProcAddress", {quoted(fname)});
+    const Proc* found = nullptr;
+    for (const auto& p : kProcs)
+        if (fname != nullptr && std::strcmp(p.name, fname) == 0) found = &p;
+    if (found == nullptr) {
+        unexpected(st, head);
+        return nullptr;
     }
-    finish(st, "alGetProcAddress", call("alGetProcAddress", {quoted(fname)}) + " -> " + shown);
-    return result;
+    const bool missing = st.sc.missingProc.count(fname) != 0;
+    finish(st, "alGetProcAddress", head + " -> " + (missing ? "NULL" : found->name));
+    return missing ? nullptr : found->address;
 }
 
 // Drops every object, device and context and reads the environment and the
@@ -1079,8 +980,7 @@ namespace {
 
 void fakeGenEffects(ALsizei n, ALuint* effects) noexcept
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     genNames(st, "alGenEffects", n, effects, st.nextEffect,
              st.sc.genEffectsOk ? AL_NO_ERROR : AL_OUT_OF_MEMORY,
              [&](ALuint name) { st.effects[name] = AL_EFFECT_NULL; });
@@ -1088,15 +988,13 @@ void fakeGenEffects(ALsizei n, ALuint* effects) noexcept
 
 void fakeDeleteEffects(ALsizei n, const ALuint* effects) noexcept
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     deleteNames(st, "alDeleteEffects", n, effects, st.effects, true, [](ALuint) { return false; });
 }
 
 void fakeGenFilters(ALsizei n, ALuint* filters) noexcept
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     genNames(st, "alGenFilters", n, filters, st.nextFilter,
              st.sc.genFiltersOk ? AL_NO_ERROR : AL_OUT_OF_MEMORY,
              [&](ALuint name) { st.filters[name] = AL_FILTER_NULL; });
@@ -1104,15 +1002,13 @@ void fakeGenFilters(ALsizei n, ALuint* filters) noexcept
 
 void fakeDeleteFilters(ALsizei n, const ALuint* filters) noexcept
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     deleteNames(st, "alDeleteFilters", n, filters, st.filters, true, [](ALuint) { return false; });
 }
 
 void fakeGenAuxiliaryEffectSlots(ALsizei n, ALuint* slots) noexcept
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     const bool overLimit =
         st.sc.maxSlots && static_cast<long long>(st.slots.size()) + n > *st.sc.maxSlots;
     genNames(st, "alGenAuxiliaryEffectSlots", n, slots, st.nextSlot,
@@ -1122,8 +1018,7 @@ void fakeGenAuxiliaryEffectSlots(ALsizei n, ALuint* slots) noexcept
 
 void fakeDeleteAuxiliaryEffectSlots(ALsizei n, const ALuint* slots) noexcept
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     deleteNames(st, "alDeleteAuxiliaryEffectSlots", n, slots, st.slots, false,
                 [](ALuint) { return false; });
 }
@@ -1149,15 +1044,13 @@ void setType(const char* fn, std::map<ALuint, ALint>& objects, const std::set<lo
 
 void fakeEffecti(ALuint effect, ALenum param, ALint value) noexcept
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     setType("alEffecti", st.effects, st.sc.refuseEffect, knownEffectType, effect, param, value);
 }
 
 void fakeFilteri(ALuint filter, ALenum param, ALint value) noexcept
 {
-    std::lock_guard lock(stateMutex());
-    State& st = state();
+    auto [lock, st] = enter();
     setType("alFilteri", st.filters, st.sc.refuseFilter, knownFilterType, filter, param, value);
 }
 

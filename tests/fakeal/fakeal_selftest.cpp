@@ -299,18 +299,23 @@ TEST(FakeAl, LookupsFollowScenario)
 {
     Loaded run({"missing_proc = alFilteri", "unknown_enum = AL_FORMAT_51CHN16", "open_device = fail",
                 "create_context = fail"});
+    run.box.allowUnexpectedCalls();
     EXPECT_EQ(alGetProcAddress("alFilteri"), nullptr);
     EXPECT_EQ(alGetProcAddress("alIsEffect"), nullptr);
     EXPECT_NE(alGetProcAddress("alEffecti"), nullptr);
     EXPECT_EQ(alGetEnumValue("AL_FORMAT_51CHN16"), 0);
     EXPECT_EQ(alGetEnumValue("AL_FORMAT_71CHN16"), AL_FORMAT_71CHN16);
+    EXPECT_EQ(alGetEnumValue("AL_INVALID_VALUE"), 0);
+    EXPECT_EQ(alcGetString(nullptr, ALC_EXTENSIONS), nullptr);
     EXPECT_EQ(alcOpenDevice("Fake Device"), nullptr);
     EXPECT_EQ(run.log(), (Lines{
                              R"(alGetProcAddress("alFilteri") -> NULL)",
-                             R"(alGetProcAddress("alIsEffect") -> NULL)",
+                             R"(unexpected call: alGetProcAddress("alIsEffect"))",
                              R"(alGetProcAddress("alEffecti") -> alEffecti)",
                              R"(alGetEnumValue("AL_FORMAT_51CHN16") -> 0x0)",
                              R"(alGetEnumValue("AL_FORMAT_71CHN16") -> 0x1211)",
+                             R"(unexpected call: alGetEnumValue("AL_INVALID_VALUE"))",
+                             "unexpected call: alcGetString(NULL, 0x1006)",
                              R"(alcOpenDevice("Fake Device") -> NULL)",
                          }));
 }

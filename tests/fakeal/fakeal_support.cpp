@@ -1,5 +1,7 @@
 #include "fakeal_support.hpp"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -15,6 +17,14 @@ Sandbox::Sandbox(const std::vector<std::string>& scenarioLines)
     std::string scenario;
     for (const auto& line : scenarioLines) scenario += line + '\n';
     folder_.write("scenario.txt", scenario);
+}
+
+Sandbox::~Sandbox()
+{
+    if (unexpectedAllowed_) return;
+    for (const std::string& line : logLines())
+        if (line.starts_with(kUnexpectedCall))
+            ADD_FAILURE() << "the program made a call the stand-in OpenAL does not model: " << line;
 }
 
 std::vector<std::string> Sandbox::environment() const

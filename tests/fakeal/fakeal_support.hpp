@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "call_log.hpp"
 #include "fakeal_text.hpp"
 #include "temporary_folder.hpp"
 
@@ -27,6 +28,14 @@ public:
     // Creates a temporary folder of its own (removed with the sandbox) and
     // writes the lines, each ended by a newline, as the scenario file.
     explicit Sandbox(const std::vector<std::string>& scenarioLines);
+    // Fails the running test for every call the stand-in logged as one it
+    // does not model, unless allowUnexpectedCalls() was called.
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    // For the stand-in's own tests of how it reports such a call.
+    void allowUnexpectedCalls() { unexpectedAllowed_ = true; }
 
     const std::filesystem::path& dir() const { return folder_.path(); }
     std::filesystem::path scenarioPath() const { return dir() / "scenario.txt"; }
@@ -51,6 +60,7 @@ public:
 
 private:
     TemporaryFolder folder_;
+    bool unexpectedAllowed_ = false;
 };
 
 }  // namespace fakeal

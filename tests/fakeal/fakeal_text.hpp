@@ -8,6 +8,10 @@
 
 namespace fakeal {
 
+// Starts the log line of a call the library does not model; the test
+// support fails the test that reads such a line.
+inline constexpr std::string_view kUnexpectedCall = "unexpected call: ";
+
 // Printable ASCII stays as it is; backslash, double quote and every other
 // byte become an escape (\\ \" \e \n \t \r \0 or \xNN, hex in upper case).
 std::string escapeBytes(std::string_view bytes);

@@ -147,7 +147,12 @@ TerminalSession::TerminalSession(SessionOptions options)
     : rows_(options.rows), cols_(options.cols), answerQueries_(options.answerQueries) {
     if (options.argv.empty()) throw std::invalid_argument("TerminalSession: empty argv");
     if (rows_ <= 0 || cols_ <= 0) throw std::invalid_argument("TerminalSession: bad terminal size");
+    startEmulator(options.initialContent);
+    openTerminal();
+    startChild(options, childEnvironment(options));
+}
 
+void TerminalSession::startEmulator(const std::string& initialContent) {
     vt_ = vterm_new(rows_, cols_);
     vterm_set_utf8(vt_, 1);
     vterm_output_set_callback(
@@ -158,9 +163,11 @@ TerminalSession::TerminalSession(SessionOptions options)
     screen_ = vterm_obtain_screen(vt_);
     vterm_screen_reset(screen_, 1);
     state_ = vterm_obtain_state(vt_);
-    vterm_input_write(vt_, options.initialContent.data(), options.initialContent.size());
+    vterm_input_write(vt_, initialContent.data(), initialContent.size());
     replies_.clear();  // nobody is there yet to read an answer
+}
 
+void TerminalSession::openTerminal() {
     // The modes a shell leaves behind: echo, canonical input, signals,
     // CR-to-NL in, NL-to-CRNL out (a new pty has them already, they are set
     // here so the tests do not depend on that), and IUTF8 as a shell on a
@@ -180,9 +187,11 @@ TerminalSession::TerminalSession(SessionOptions options)
     modes.c_lflag |= ISIG | ICANON | ECHO | ECHOE | ECHOK | ECHOCTL | ECHOKE | IEXTEN;
     if (::tcsetattr(slave_, TCSANOW, &modes) != 0) throw systemError("tcsetattr");
     ::tcgetattr(slave_, &startModes_);
+}
 
-    // Everything the child needs is built before fork: after it, the child
-    // only makes system calls.
+// The child's environment: the inherited one, less COLUMNS, LINES and what
+// the options set or unset, plus the terminal defaults and the options' own.
+std::vector<std::string> TerminalSession::childEnvironment(const SessionOptions& options) {
     std::map<std::string, std::string> settings{
         {"TERM", "xterm-256color"}, {"LANG", "C.UTF-8"}, {"LC_ALL", "C.UTF-8"}};
     for (const auto& [k, v] : options.env) settings[k] = v;
@@ -196,6 +205,12 @@ TerminalSession::TerminalSession(SessionOptions options)
     for (char** e = environ; *e; ++e)
         if (!dropped(*e)) envStrings.emplace_back(*e);
     for (const auto& [k, v] : settings) envStrings.push_back(k + "=" + v);
+    return envStrings;
+}
+
+// Everything the child needs is built before fork: after it, the child only
+// makes system calls.
+void TerminalSession::startChild(SessionOptions& options, std::vector<std::string> envStrings) {
     std::vector<char*> envp, argv;
     for (auto& s : envStrings) envp.push_back(s.data());
     envp.push_back(nullptr);
@@ -465,14 +480,18 @@ std::string TerminalSession::terminalModeChanges() const {
     return termiosDifferences(startModes_, *now);
 }
 
-std::string TerminalSession::modeChangesLeftBehind(Millis timeout) const {
-    const auto giveUp = std::chrono::steady_clock::now() + timeout;
+std::string TerminalSession::modeChangesLeftBehind(Millis timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::string changes = terminalModeChanges();
-    while (!changes.empty() && !hungUp() && std::chrono::steady_clock::now() < giveUp) {
-        ::usleep(20000);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
+        if (changes.empty() || master_ < 0 || left.count() <= 0) return changes;
+        // A mode change gives the master side no event: look again after
+        // each piece of output, and at least every kExitPollInterval.
+        waitForEvent(std::min(left, kExitPollInterval));
+        pump();
         changes = terminalModeChanges();
     }
-    return changes;
 }
 
 std::string TerminalSession::cell(int r, int c) const {

@@ -95,8 +95,6 @@ public:
     TerminalSession& operator=(const TerminalSession&) = delete;
 
     pid_t pid() const { return pid_; }
-    int rows() const { return rows_; }
-    int cols() const { return cols_; }
 
     // Keys: the bytes are written to the terminal as typed ("\r" is Enter).
     void send(std::string_view bytes);
@@ -147,7 +145,6 @@ public:
     // Closes the terminal: the program, whose controlling terminal it was,
     // gets SIGHUP. Output and terminal modes cannot be read afterwards.
     void hangUp();
-    bool hungUp() const { return master_ < 0; }
 
     // Terminal modes: as they were when the program started, and now (also
     // after the program has ended; nullopt after hangUp()).
@@ -157,10 +154,15 @@ public:
     std::string terminalModeChanges() const;
     // What the program left changed once it has ended. Wine's console gives
     // the terminal back a moment after the Windows program itself has ended,
-    // so this waits up to timeout for the modes to return before it reports.
-    std::string modeChangesLeftBehind(Millis timeout = Millis(2000)) const;
+    // so this waits up to timeout for the modes to return before it reports,
+    // reading the output meanwhile.
+    std::string modeChangesLeftBehind(Millis timeout = Millis(2000));
 
 private:
+    void startEmulator(const std::string& initialContent);
+    void openTerminal();  // the pty, with the modes a shell leaves behind
+    static std::vector<std::string> childEnvironment(const SessionOptions& options);
+    void startChild(SessionOptions& options, std::vector<std::string> envStrings);
     bool readAvailable();      // one round of reads; true if any byte came
     void feed(const char* bytes, size_t len);
     void writeAll(std::string_view bytes);
