@@ -355,11 +355,6 @@ Loudness loudness(const Rendered& r) {
     return {double(sound.size()) / r.rate, std::sqrt(sum / double(sound.size()))};
 }
 
-bool has_sound_card() {
-    const std::string cards = read_file("/proc/asound/cards");
-    return !cards.empty() && cards.find("no soundcards") == std::string::npos;
-}
-
 enum class Server { plays, killed_mid_play, killed_before_start, never_started };
 
 struct ServerCase {
@@ -452,6 +447,11 @@ INSTANTIATE_TEST_SUITE_P(
 // ---- tools/run.sh, with the release's sound server running and without ----
 #ifdef RUN_SH
 namespace {
+
+bool has_sound_card() {
+    const std::string cards = read_file("/proc/asound/cards");
+    return !cards.empty() && cards.find("no soundcards") == std::string::npos;
+}
 
 // run.sh (set-up and build included: a no-op in this finished tree) with
 // keys on a pipe: through a running server the sound reaches the default
