@@ -35,6 +35,16 @@ struct ScreenRun {
         options.workdir = dir.file("bin");
         session = std::make_unique<screen::TerminalSession>(options);
     }
+    // Picks device 1 once the menu takes raw keys, and waits for the text
+    // that shows the job has come that far.
+    testing::AssertionResult choose_device_until(const std::string& text) {
+        auto& s = *session;
+        if (!s.waitForText("Select OpenAL device:") || !s.waitForRawKeys())
+            return testing::AssertionFailure() << "no menu reading raw keys\n" << s.dump();
+        s.send("1");
+        if (!s.waitForText(text)) return testing::AssertionFailure() << "no \"" << text << "\"\n" << s.dump();
+        return testing::AssertionSuccess();
+    }
     // The row that holds text, or -1.
     int row_with(const std::string& text) const {
         auto lines = session->lines();
@@ -51,10 +61,7 @@ class QuorvelScreenOn : public testing::TestWithParam<std::string> {};
 TEST_P(QuorvelScreenOn, PlaysTheBundledFileWithADotPer100Ms) {
     ScreenRun run(nullptr, GetParam());
     auto& s = *run.session;
-    ASSERT_TRUE(s.waitForText("Select OpenAL device:")) << s.dump();
-    ASSERT_TRUE(s.waitForRawKeys()) << s.dump();
-    s.send("1");
-    ASSERT_TRUE(s.waitForText("Playing Source .")) << s.dump();
+    ASSERT_TRUE(run.choose_device_until("Playing Source ."));
     auto firstDot = std::chrono::steady_clock::now();
     ASSERT_TRUE(s.waitForText("Press any key to exit", std::chrono::seconds(30))) << s.dump();
     double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - firstDot).count();
@@ -99,10 +106,7 @@ TEST(QuorvelScreen, SoundShorterThan100MsGivesOneDot) {
 TEST_P(QuorvelScreenOn, KeyPressedDuringPlaybackEndsTheFinalWait) {
     ScreenRun run(nullptr, GetParam());
     auto& s = *run.session;
-    ASSERT_TRUE(s.waitForText("Select OpenAL device:")) << s.dump();
-    ASSERT_TRUE(s.waitForRawKeys()) << s.dump();
-    s.send("1");
-    ASSERT_TRUE(s.waitForText("Playing Source .")) << s.dump();
+    ASSERT_TRUE(run.choose_device_until("Playing Source ."));
     s.send("k");  // waits in the input until the final wait takes it
     EXPECT_EQ(s.waitExit(std::chrono::seconds(30)), screen::ExitStatus::exitedWith(0)) << s.dump();
     const int wait_row = run.row_with("Press any key to exit");
