@@ -15,6 +15,7 @@
 #include "temporary_folder.hpp"
 #include "program_run.hpp"
 #include "programs_under_test.hpp"
+#include "run_layout.hpp"
 #include "sound_server.hpp"
 #include "wave_builder.hpp"
 
@@ -22,28 +23,6 @@ using namespace wavetest;
 namespace fs = std::filesystem;
 
 namespace {
-
-// A run directory laid out as the build tree is: bin/ (the working
-// directory) and Media/ side by side.
-// The program is quorvel of the given platform.
-class RunLayout {
-public:
-    explicit RunLayout(const std::string& platform = "linux") : program_(program_on(platform, "quorvel")) {
-        fs::create_directories(dir_.path() / "bin");
-        fs::create_directories(dir_.path() / "Media");
-    }
-    void put_media(const Bytes& file) { dir_.write("Media/Footsteps.wav", file); }
-    void copy_media(const std::string& from) { fs::copy_file(from, dir_.path() / "Media/Footsteps.wav"); }
-    std::string file(const std::string& name) const { return dir_.file(name); }
-
-    ProgramRun run(const Environment& env, const std::string& keys = "1x", OpenAl library = OpenAl::installed) {
-        return run_program_with_input(program_command(program_, library), env, keys, 60, dir_.file("bin"));
-    }
-
-private:
-    TemporaryFolder dir_;
-    std::string program_;
-};
 
 const std::vector<std::pair<std::string, std::string>> kNullBackend = {{"ALSOFT_DRIVERS", "null"}};
 

@@ -11,7 +11,7 @@
 
 #include "console_driver.hpp"
 #include "programs_under_test.hpp"
-#include "temporary_folder.hpp"
+#include "run_layout.hpp"
 #include "terminal_session.hpp"
 #include "wave_builder.hpp"
 
@@ -21,18 +21,16 @@ namespace fs = std::filesystem;
 namespace {
 
 struct ScreenRun {
-    TemporaryFolder dir;
+    RunLayout layout;
     std::unique_ptr<screen::TerminalSession> session;
 
-    explicit ScreenRun(const Bytes* media, const std::string& platform = "linux") {
-        fs::create_directories(dir.path() / "bin");
-        fs::create_directories(dir.path() / "Media");
-        if (media) dir.write("Media/Footsteps.wav", *media);
-        else fs::copy_file(FOOTSTEPS_PATH, dir.path() / "Media/Footsteps.wav");
+    explicit ScreenRun(const Bytes* media, const std::string& platform = "linux") : layout(platform) {
+        if (media) layout.put_media(*media);
+        else layout.copy_media(FOOTSTEPS_PATH);
         screen::SessionOptions options;
-        options.argv = {program_command(program_on(platform, "quorvel"), OpenAl::installed)};
+        options.argv = {layout.command()};
         options.env = {{"ALSOFT_DRIVERS", "null"}};
-        options.workdir = dir.file("bin");
+        options.workdir = layout.file("bin");
         session = std::make_unique<screen::TerminalSession>(options);
     }
     // Picks device 1 once the menu takes raw keys, and waits for the text
