@@ -151,6 +151,18 @@ Environment SoundServer::environment(const std::string& backend) const {
     return environment;
 }
 
+std::string SoundServer::unreachable(const std::string& backend) const {
+    Environment env = environment(backend);
+    env.emplace_back("ALSOFT_LOGLEVEL", "0");
+    const ProgramRun info = run_program_with_input(OPENAL_INFO_PATH, env, "", 20);
+    const std::string heading = "Available playback devices:\n";
+    const size_t at = info.output.find(heading);
+    if (at != std::string::npos && info.output.compare(at + heading.size(), 16, "    !!! none !!!") != 0)
+        return "";
+    return "OpenAL Soft lists no playback device through its " + backend +
+           " backend here (openal-info), so it cannot play through it:\n" + info.output;
+}
+
 pid_t SoundServer::start(const std::vector<std::string>& argv, const std::string& log) {
     if (find_program(argv[0]).empty()) {
         problem_ = argv[0] + " is not installed (tools/setup.sh installs it)";

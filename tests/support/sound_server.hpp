@@ -36,6 +36,11 @@ public:
     // (none when backend is empty) and the library's configuration kept to
     // its defaults.
     Environment environment(const std::string& backend) const;
+    // Empty when the installation's OpenAL Soft plays through backend here
+    // (its own info tool lists a playback device through it), else why not:
+    // a release may ship a sound-server client library that OpenAL Soft
+    // cannot load.
+    std::string unreachable(const std::string& backend) const;
     const std::string& runtimeDirectory() const { return runtime_; }
 
     // Records the default sink's monitor into a WAV file until stopRecording.
