@@ -23,8 +23,12 @@ public:
     SoundServer(const SoundServer&) = delete;
     SoundServer& operator=(const SoundServer&) = delete;
 
-    bool ready() const { return problem_.empty(); }
-    const std::string& problem() const { return problem_; }
+    // A server whose pulse layer (pipewire-pulse) did not come up is ready
+    // for the pipewire backend only.
+    bool ready(const std::string& backend = "") const {
+        return problem_.empty() && (backend != "pulse" || name_ != "pipewire" || pulseClients_);
+    }
+    const std::string& problem() const { return problem_.empty() ? pulseProblem_ : problem_; }
     // The backends of the release's server: the rows of the server tests.
     static std::vector<std::string> releaseBackends();
     // "pulseaudio" or "pipewire".
@@ -36,11 +40,11 @@ public:
     // (none when backend is empty) and the library's configuration kept to
     // its defaults.
     Environment environment(const std::string& backend) const;
-    // Empty when the installation's OpenAL Soft plays through backend here
-    // (its own info tool lists a playback device through it), else why not:
-    // a release may ship a sound-server client library that OpenAL Soft
-    // cannot load.
-    std::string unreachable(const std::string& backend) const;
+    // Empty when the installation's OpenAL Soft can load the client library
+    // of backend, else why not (dlerror): a release may ship a sound-server
+    // client library that OpenAL Soft cannot load, and then cannot play
+    // through that backend at all.
+    static std::string unloadable(const std::string& backend);
     const std::string& runtimeDirectory() const { return runtime_; }
 
     // Records the default sink's monitor into a WAV file until stopRecording.
@@ -60,4 +64,5 @@ private:
     std::vector<pid_t> servers_;
     pid_t recorder_ = -1;
     bool pulseClients_ = false;
+    std::string pulseProblem_;
 };
