@@ -355,11 +355,12 @@ TEST_P(QuorvelServer, PlaysThroughItOrEndsWhenItIsGone) {
     const auto& [backend, c] = GetParam();
     const double seconds = double(fs::file_size(FOOTSTEPS_PATH) - 44) / (44100 * 4);
     const int expected = static_cast<int>(seconds * 10);
-    if (c.server == Server::plays || c.server == Server::killed_mid_play)
-        if (const std::string why = SoundServer::unloadable(backend); !why.empty()) GTEST_SKIP() << why;
     RunLayout layout;
     layout.copy_media(FOOTSTEPS_PATH);
     SoundServer server;
+    ASSERT_TRUE(server.ready()) << server.problem();
+    if (c.server == Server::plays || c.server == Server::killed_mid_play)
+        if (const std::string why = server.unloadable(backend); !why.empty()) GTEST_SKIP() << why;
     ASSERT_TRUE(server.ready(backend)) << server.problem();
     Environment environment = server.environment(backend);
     ProgramRun r;

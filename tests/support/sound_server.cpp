@@ -1,6 +1,5 @@
 #include "sound_server.hpp"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -153,17 +152,16 @@ Environment SoundServer::environment(const std::string& backend) const {
     return environment;
 }
 
-std::string SoundServer::unloadable(const std::string& backend) {
-    const char* library = backend == "pulse" ? "libpulse.so.0" : "libpipewire-0.3.so.0";
-    // As OpenAL Soft loads it: every symbol bound at once.
-    void* handle = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
-    if (handle != nullptr) {
-        ::dlclose(handle);
-        return "";
-    }
-    const char* why = ::dlerror();
-    return std::string("OpenAL Soft cannot load ") + library + " here, so it cannot play through its " + backend +
-           " backend: " + (why ? why : "unknown error");
+std::string SoundServer::unloadable(const std::string& backend) const {
+    // Asked of OpenAL Soft itself, through its info tool and its log.
+    Environment env = environment(backend);
+    env.emplace_back("ALSOFT_LOGLEVEL", "2");
+    const ProgramRun info = run_program_with_input("/bin/sh", env, "", 20, "",
+                                                   {"-c", std::string("exec ") + OPENAL_INFO_PATH + " 2>&1"});
+    const size_t at = info.output.find("Failed to load lib");
+    if (at == std::string::npos) return "";
+    return "OpenAL Soft cannot play through its " + backend + " backend here: " +
+           info.output.substr(at, info.output.find('\n', at) - at);
 }
 
 pid_t SoundServer::start(const std::vector<std::string>& argv, const std::string& log) {

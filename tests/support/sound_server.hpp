@@ -40,11 +40,11 @@ public:
     // (none when backend is empty) and the library's configuration kept to
     // its defaults.
     Environment environment(const std::string& backend) const;
-    // Empty when the installation's OpenAL Soft can load the client library
-    // of backend, else why not (dlerror): a release may ship a sound-server
-    // client library that OpenAL Soft cannot load, and then cannot play
-    // through that backend at all.
-    static std::string unloadable(const std::string& backend);
+    // Empty when the installation's OpenAL Soft loads the client library of
+    // backend, else the line in which it says that it cannot (a release may
+    // ship a sound-server client library that OpenAL Soft fails to load, and
+    // then it cannot play through that backend at all).
+    std::string unloadable(const std::string& backend) const;
     const std::string& runtimeDirectory() const { return runtime_; }
 
     // Records the default sink's monitor into a WAV file until stopRecording.
