@@ -34,9 +34,8 @@ std::string find_program(const std::string& name) {
 }
 
 // Starts argv with the extra environment, standard input from /dev/null and
-// both outputs into log (or the pipe end outFd when it is not -1).
-pid_t spawn(const std::vector<std::string>& argv, const Environment& environment,
-            const std::string& log, int outFd = -1) {
+// both outputs into log.
+pid_t spawn(const std::vector<std::string>& argv, const Environment& environment, const std::string& log) {
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
@@ -46,7 +45,7 @@ pid_t spawn(const std::vector<std::string>& argv, const Environment& environment
     const int in = ::open("/dev/null", O_RDONLY);
     const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     ::dup2(in, STDIN_FILENO);
-    ::dup2(outFd != -1 ? outFd : logFd, STDOUT_FILENO);
+    ::dup2(logFd, STDOUT_FILENO);
     ::dup2(logFd, STDERR_FILENO);
     for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> args;
@@ -56,33 +55,11 @@ pid_t spawn(const std::vector<std::string>& argv, const Environment& environment
     ::_exit(127);
 }
 
-// Runs argv to its end (killed after timeoutMs); its exit code, -1 when
-// killed, and its standard output.
-int capture(const std::vector<std::string>& argv, const Environment& environment,
-            const std::string& log, std::string* output, int timeoutMs = 5000) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
-    const pid_t pid = spawn(argv, environment, log, fds[1]);
-    ::close(fds[1]);
-    ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    int status = 0;
-    for (;;) {
-        char chunk[4096];
-        ssize_t n;
-        while ((n = ::read(fds[0], chunk, sizeof chunk)) > 0)
-            if (output) output->append(chunk, static_cast<size_t>(n));
-        if (::waitpid(pid, &status, WNOHANG) == pid) break;
-        if (Clock::now() >= deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            ::close(fds[0]);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ::close(fds[0]);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// Runs a client program to its end (killed after 5 s): its exit code (-1
+// when killed) and its standard output.
+ProgramRun client(const std::vector<std::string>& argv, const Environment& environment) {
+    return run_program_with_input(find_program(argv[0]), environment, "", 5, "",
+                                  std::vector<std::string>(argv.begin() + 1, argv.end()));
 }
 
 void end_process(pid_t pid, int signal) {
@@ -182,7 +159,7 @@ bool SoundServer::answers(const std::vector<std::string>& argv, int timeoutMs) {
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     do {
-        if (capture(argv, environment(""), root_.path(), nullptr) == 0) return true;
+        if (client(argv, environment("")).exitCode == 0) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     } while (Clock::now() < deadline);
     problem_ = "the server did not answer " + argv[0] + " within " + std::to_string(timeoutMs) + " ms";
@@ -197,7 +174,7 @@ void SoundServer::startPulseAudio() {
               root_.path()) < 0)
         return;
     if (!answers({"pactl", "info"}, 10000)) return;
-    if (capture({"pactl", "set-default-sink", "b"}, environment(""), root_.path(), nullptr) != 0) {
+    if (client({"pactl", "set-default-sink", "b"}, environment("")).exitCode != 0) {
         problem_ = "pactl set-default-sink b failed";
         return;
     }
@@ -206,8 +183,7 @@ void SoundServer::startPulseAudio() {
     if (start({"pacat", "--latency-msec=10", "--raw", "/dev/zero"}, root_.path()) < 0) return;
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     do {
-        std::string sinks;
-        capture({"pactl", "list", "sinks"}, environment(""), root_.path(), &sinks);
+        const std::string sinks = client({"pactl", "list", "sinks"}, environment("")).output;
         const size_t sink = sinks.find("Name: b\n");
         const size_t at = sinks.find("Latency: ", sink == std::string::npos ? sinks.size() : sink);
         if (at != std::string::npos && std::atol(sinks.c_str() + at + 9) < 50000) return;
