@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "console/cursor_query.hpp"
+#include "console/posix/terminal_input.hpp"
 
 namespace {
 

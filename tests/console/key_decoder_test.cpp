@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "console/key_decoder.hpp"
+#include "console/posix/key_decoder.hpp"
 
 namespace {
 

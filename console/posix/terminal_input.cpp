@@ -1,9 +1,9 @@
-#include "console/cursor_query.hpp"
+#include "console/posix/terminal_input.hpp"
 
 #include <algorithm>
 
-#include "console/key_decoder.hpp"
-#include "console/posix_io.hpp"
+#include "console/posix/key_decoder.hpp"
+#include "console/posix/descriptor_io.hpp"
 
 namespace {
 

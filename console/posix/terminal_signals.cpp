@@ -1,4 +1,4 @@
-#include "console/terminal_signals.hpp"
+#include "console/posix/terminal_signals.hpp"
 
 #include <pthread.h>
 #include <signal.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <initializer_list>
 
-#include "console/terminal_modes.hpp"
+#include "console/posix/terminal_modes.hpp"
 
 namespace {
 

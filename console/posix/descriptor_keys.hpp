@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "console/cursor_query.hpp"
+#include "console/posix/terminal_input.hpp"
 #include "console/key_text.hpp"
 #include "console/stream_keys.hpp"
 

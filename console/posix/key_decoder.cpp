@@ -1,4 +1,4 @@
-#include "console/key_decoder.hpp"
+#include "console/posix/key_decoder.hpp"
 
 #include <algorithm>
 

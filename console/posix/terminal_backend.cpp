@@ -16,11 +16,11 @@
 
 #include "console/character_width.hpp"
 #include "console/console_backend.hpp"
-#include "console/cursor_query.hpp"
-#include "console/posix_io.hpp"
-#include "console/terminal_keys.hpp"
-#include "console/terminal_modes.hpp"
-#include "console/terminal_signals.hpp"
+#include "console/posix/terminal_input.hpp"
+#include "console/posix/descriptor_io.hpp"
+#include "console/posix/descriptor_keys.hpp"
+#include "console/posix/terminal_modes.hpp"
+#include "console/posix/terminal_signals.hpp"
 #include "console/text_cells.hpp"
 
 namespace {

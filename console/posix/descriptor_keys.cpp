@@ -1,7 +1,7 @@
-#include "console/terminal_keys.hpp"
+#include "console/posix/descriptor_keys.hpp"
 
-#include "console/key_decoder.hpp"
-#include "console/posix_io.hpp"
+#include "console/posix/key_decoder.hpp"
+#include "console/posix/descriptor_io.hpp"
 
 namespace {
 

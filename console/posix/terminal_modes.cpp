@@ -1,4 +1,4 @@
-#include "console/terminal_modes.hpp"
+#include "console/posix/terminal_modes.hpp"
 
 #include <signal.h>
 #include <termios.h>

@@ -1,4 +1,4 @@
-#include "console/posix_io.hpp"
+#include "console/posix/descriptor_io.hpp"
 
 #include <poll.h>
 #include <unistd.h>
