@@ -20,7 +20,7 @@ ConsoleBackend* backend = nullptr;
 void (*endRoutine)() = nullptr;
 
 ConsoleBackend& current_backend() {
-    if (backend == nullptr) backend = &terminal_console_backend();
+    if (backend == nullptr) backend = &process_console_backend();
     return *backend;
 }
 
@@ -72,7 +72,8 @@ void print(const char* text) {
                      current_backend());
         return;
     }
-    // A file or pipe gets the text itself, its first 250 characters.
+    // A file or pipe gets the text's bytes themselves, as many as a screen
+    // would show cells.
     current_backend().write_stream(std::string_view(text).substr(0, kMaxPrintCells));
 }
 

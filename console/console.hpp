@@ -18,8 +18,10 @@ class ConsoleBackend;
 // Longest part of one text that print shows; the rest is dropped.
 inline constexpr int kMaxPrintCells = 250;
 
-// Nonzero when this call opened the console; 0 when it was open already
-// (then nothing changes: no new snapshot, no second registration).
+// Opens the console: registers the close handler, then takes over the
+// terminal. Returns what the close handler's registration gave (nonzero on
+// success); 0 when the console was open already (then nothing changes: no
+// new snapshot, no second registration).
 int open_console();
 void close_console();
 void print(const char* text);

@@ -9,12 +9,13 @@
 #include "console/console.hpp"
 #include "console/screen_model.hpp"
 
-// What the console knows of its screen: the one home of the screen's size
-// and the tracked cursor, which print and new line move on.
+// What the console knows of its output: whether it is a screen, the
+// screen's character set, and the screen's size and tracked cursor, which
+// print and new line move on.
 struct ConsoleSnapshot {
     bool is_screen = false;  // false: output is a file or pipe
     bool utf8 = false;       // the screen shows UTF-8 text
-    ScreenCursor screen;     // size (a Windows console: the buffer's width, the window's bottom) and cursor
+    ScreenGeometry screen;   // size (a Windows console: the buffer's width, the window's bottom) and cursor
 };
 
 class ConsoleBackend : public ScreenSurface {
@@ -41,6 +42,6 @@ public:
     virtual void refresh(ConsoleSnapshot& snapshot) { (void)snapshot; }
 };
 
-// The backend for the process's own terminal: the Linux terminal, or the
-// Windows console.
-ConsoleBackend& terminal_console_backend();
+// The backend for the process's own console: the Linux terminal, or the
+// Windows console, whichever the build is for.
+ConsoleBackend& process_console_backend();

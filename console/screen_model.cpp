@@ -13,14 +13,14 @@ int64_t floor_div(int64_t a, int64_t b) {
 
 }  // namespace
 
-void screen_print(ScreenCursor& cursor, const std::vector<Cell>& cells, ScreenSurface& surface) {
+void screen_print(ScreenGeometry& screen, const std::vector<Cell>& cells, ScreenSurface& surface) {
     const int64_t n = static_cast<int64_t>(cells.size());
     if (n == 0) return;
-    const int64_t width = std::max(cursor.width, 1);
-    const int64_t right = (cursor.window_width > 0 ? cursor.window_width : width) - 1;
-    const int64_t bottom = std::max(cursor.height, 1) - 1;
-    int64_t x = cursor.x;
-    int64_t y = cursor.y;
+    const int64_t width = std::max(screen.width, 1);
+    const int64_t right = (screen.window_width > 0 ? screen.window_width : width) - 1;
+    const int64_t bottom = std::max(screen.height, 1) - 1;
+    int64_t x = screen.x;
+    int64_t y = screen.y;
 
     // Room check: when the text does not stay left of the last column, scroll
     // until everything up to the cell before the window's last one can take it.
@@ -49,19 +49,19 @@ void screen_print(ScreenCursor& cursor, const std::vector<Cell>& cells, ScreenSu
     }
 
     const int64_t position = y * width + x + n;
-    cursor.y = static_cast<int>(floor_div(position, width));
-    cursor.x = static_cast<int>(position - floor_div(position, width) * width);
-    surface.place_cursor(cursor.x, cursor.y);
+    screen.y = static_cast<int>(floor_div(position, width));
+    screen.x = static_cast<int>(position - floor_div(position, width) * width);
+    surface.place_cursor(screen.x, screen.y);
     surface.commit();
 }
 
-void screen_new_line(ScreenCursor& cursor, ScreenSurface& surface) {
-    const int bottom = std::max(cursor.height, 1) - 1;
-    cursor.x = 0;
-    if (cursor.y < bottom)
-        ++cursor.y;
+void screen_new_line(ScreenGeometry& screen, ScreenSurface& surface) {
+    const int bottom = std::max(screen.height, 1) - 1;
+    screen.x = 0;
+    if (screen.y < bottom)
+        ++screen.y;
     else
         surface.scroll_up(bottom);
-    surface.place_cursor(cursor.x, cursor.y);
+    surface.place_cursor(screen.x, screen.y);
     surface.commit();
 }

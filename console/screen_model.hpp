@@ -25,19 +25,21 @@ public:
     virtual void commit() = 0;
 };
 
-struct ScreenCursor {
+// The screen's size and the place of the cursor that print and new line
+// track on it.
+struct ScreenGeometry {
     int width = 0;   // cells per row: where text wraps and the cursor advances
     int height = 0;  // rows; the bottom row is height - 1
-    int x = 0;
-    int y = 0;
+    int x = 0;       // the cursor's column, from 0
+    int y = 0;       // the cursor's row, from 0
     // Cells per row that the room check counts: the visible window's width
     // where it is narrower than the rows (a Windows console buffer wider
     // than its window); 0 means the same as width.
     int window_width = 0;
 };
 
-// Writes the cells at the cursor, scrolling first when they would not fit,
+// Writes the cells at the screen's cursor, scrolling first when they would not fit,
 // and advances the cursor past them.
-void screen_print(ScreenCursor& cursor, const std::vector<Cell>& cells, ScreenSurface& surface);
+void screen_print(ScreenGeometry& screen, const std::vector<Cell>& cells, ScreenSurface& surface);
 // Moves the cursor to column 0 of the next row, scrolling on the bottom row.
-void screen_new_line(ScreenCursor& cursor, ScreenSurface& surface);
+void screen_new_line(ScreenGeometry& screen, ScreenSurface& surface);

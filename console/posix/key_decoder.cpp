@@ -4,41 +4,6 @@
 
 #include "console/text_cells.hpp"
 
-namespace {
-
-constexpr char kEsc = 0x1B;
-// More digits than any screen has rows or columns: no report.
-constexpr std::size_t kMaxReportDigits = 6;
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-enum class Report { none, partial, complete };
-
-// Reads a cursor-position report (ESC [ row ; column R) at bytes[start]:
-// complete (with its end, row and column), partial (the bytes end inside
-// one), or none.
-Report parse_report(std::string_view bytes, std::size_t start, std::size_t& end, long (&values)[2]) {
-    std::size_t i = start;
-    if (i >= bytes.size() || bytes[i] != kEsc) return Report::none;
-    if (++i == bytes.size()) return Report::partial;
-    if (bytes[i++] != '[') return Report::none;
-    for (int field = 0; field < 2; ++field) {
-        const std::size_t digits_start = i;
-        values[field] = 0;
-        while (i < bytes.size() && is_digit(bytes[i]) && i - digits_start < kMaxReportDigits) {
-            values[field] = values[field] * 10 + (bytes[i] - '0');
-            ++i;
-        }
-        if (i == bytes.size()) return Report::partial;
-        if (i == digits_start || bytes[i] != (field == 0 ? ';' : 'R')) return Report::none;
-        ++i;
-    }
-    end = i;
-    return Report::complete;
-}
-
-}  // namespace
-
 std::size_t decode_terminal_key(std::string_view bytes, bool utf8, bool more_may_follow, KeyText& key) {
     if (bytes.empty()) return 0;
     const auto lead = static_cast<unsigned char>(bytes[0]);
@@ -62,12 +27,12 @@ std::size_t decode_terminal_key(std::string_view bytes, bool utf8, bool more_may
 
     if (bytes.size() == 1) {
         if (more_may_follow) return 0;
-        key = single_key(27);
+        key = single_key(kEsc);
         return 1;
     }
     const char second = bytes[1];
     if (second == kEsc) {  // Esc pressed twice: the first one stands alone
-        key = single_key(27);
+        key = single_key(kEsc);
         return 1;
     }
     key = single_key(kKeyWithoutCharacter);
@@ -90,24 +55,4 @@ std::size_t decode_terminal_key(std::string_view bytes, bool utf8, bool more_may
     const auto next = static_cast<unsigned char>(second);
     std::size_t length = utf8 && next >= 0x80 ? utf8_sequence_length(next) : 1;
     return std::min(bytes.size(), 1 + length);
-}
-
-bool take_cursor_report(std::string& bytes, int& row, int& column) {
-    for (std::size_t start = bytes.find(kEsc); start != std::string::npos;
-         start = bytes.find(kEsc, start + 1)) {
-        std::size_t end = 0;
-        long values[2] = {0, 0};
-        if (parse_report(bytes, start, end, values) != Report::complete) continue;
-        row = static_cast<int>(values[0]);
-        column = static_cast<int>(values[1]);
-        bytes.erase(start, end - start);
-        return true;
-    }
-    return false;
-}
-
-bool is_cursor_report_start(std::string_view bytes) {
-    std::size_t end = 0;
-    long values[2] = {0, 0};
-    return parse_report(bytes, 0, end, values) == Report::partial;
 }

@@ -1,6 +1,6 @@
 // The cursor query over a pipe pair: the test plays the terminal, writing
 // its answers into one pipe before each request and reading the requests
-// from the other.
+// from the other; and the answer picked out of keys typed around it.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -41,21 +41,22 @@ TEST_P(CursorQueryRows, TakeTheAnswerToTheirOwnRequest) {
     int requests[2];
     ASSERT_EQ(pipe(answers), 0);
     ASSERT_EQ(pipe(requests), 0);
-    std::string keys;
-    CursorQuery query(CursorQuery::Timing{50, 2000});
-    query.reset(requests[1], answers[0], c.keys_terminal ? &keys : nullptr);
+    TerminalInput input(TerminalInput::Timing{50, 2000});
+    input.reset(requests[1], answers[0], c.keys_terminal, true);
     bool found = false;
     int row = 0;
     int column = 0;
     for (const std::string& answer : c.answers) {
         ASSERT_EQ(write(answers[1], answer.data(), answer.size()), ssize_t(answer.size()));
-        found = query.ask(row, column);
+        found = input.ask_cursor(row, column);
     }
     EXPECT_EQ(found, c.found);
     if (c.found) {
         EXPECT_EQ(row, c.row);
         EXPECT_EQ(column, c.column);
     }
+    std::string keys;
+    for (KeyText key = input.read_key(); !key.empty(); key = input.read_key()) keys += key.chars;
     EXPECT_EQ(keys, c.keys_left);
     std::string sent(64, '\0');
     sent.resize(size_t(read(requests[0], sent.data(), sent.size())));
@@ -67,5 +68,32 @@ TEST_P(CursorQueryRows, TakeTheAnswerToTheirOwnRequest) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, CursorQueryRows, testing::ValuesIn(kCursorCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CursorReport, TypedAheadKeysSurviveAroundTheAnswer) {
+    struct Case {
+        std::string bytes;
+        bool found;
+        int row, column;
+        std::string left;
+    } cases[] = {
+        {"\x1b[12;40R", true, 12, 40, ""},
+        {"1\x1b[3;7R2", true, 3, 7, "12"},
+        {"\x1b[A\x1b[5;1R", true, 5, 1, "\x1b[A"},
+        {"\x1b\x1b[24;80Rq", true, 24, 80, "\x1bq"},
+        {"\x1b[12;4", false, 0, 0, "\x1b[12;4"},
+        {"\x1b[;4R", false, 0, 0, "\x1b[;4R"},
+    };
+    for (Case& c : cases) {
+        int row = 0;
+        int column = 0;
+        std::string bytes = c.bytes;
+        EXPECT_EQ(take_cursor_report(bytes, row, column), c.found) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(bytes, c.left);
+        if (c.found) {
+            EXPECT_EQ(row, c.row);
+            EXPECT_EQ(column, c.column);
+        }
+    }
+}
 
 }  // namespace

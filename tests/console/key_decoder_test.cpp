@@ -1,5 +1,4 @@
-// Keys from terminal bytes, and the cursor-position answer picked out of
-// keys typed around it.
+// Keys from terminal bytes.
 
 #include <gtest/gtest.h>
 
@@ -52,33 +51,6 @@ TEST(KeyDecoder, EightBitTerminalTakesOneByteAKey) {
     KeyText key;
     EXPECT_EQ(decode_terminal_key("\xE9x", false, true, key), 1u);
     EXPECT_EQ(key.first(), 0xE9);
-}
-
-TEST(CursorReport, TypedAheadKeysSurviveAroundTheAnswer) {
-    struct Case {
-        std::string bytes;
-        bool found;
-        int row, column;
-        std::string left;
-    } cases[] = {
-        {"\x1b[12;40R", true, 12, 40, ""},
-        {"1\x1b[3;7R2", true, 3, 7, "12"},
-        {"\x1b[A\x1b[5;1R", true, 5, 1, "\x1b[A"},
-        {"\x1b\x1b[24;80Rq", true, 24, 80, "\x1bq"},
-        {"\x1b[12;4", false, 0, 0, "\x1b[12;4"},
-        {"\x1b[;4R", false, 0, 0, "\x1b[;4R"},
-    };
-    for (Case& c : cases) {
-        int row = 0;
-        int column = 0;
-        std::string bytes = c.bytes;
-        EXPECT_EQ(take_cursor_report(bytes, row, column), c.found) << testing::PrintToString(c.bytes);
-        EXPECT_EQ(bytes, c.left);
-        if (c.found) {
-            EXPECT_EQ(row, c.row);
-            EXPECT_EQ(column, c.column);
-        }
-    }
 }
 
 }  // namespace

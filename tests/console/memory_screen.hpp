@@ -27,7 +27,7 @@ public:
 
     ConsoleSnapshot attach() override {
         ++attaches;
-        return ConsoleSnapshot{is_screen_, true, ScreenCursor{width_, height_, visible_x, visible_y, window_width_}};
+        return ConsoleSnapshot{is_screen_, true, ScreenGeometry{width_, height_, visible_x, visible_y, window_width_}};
     }
     void detach() override { ++detaches; }
     int register_close_handler(void (*)()) override { return ++registrations; }

@@ -1,10 +1,10 @@
 // Asks the installed OpenAL library how many auxiliary effect slots a context
 // on the first enumerated device (ferrowin's menu entry 1) may hold, and
 // prints that number: the largest batch that one alGenAuxiliaryEffectSlots
-// call creates, tried from 129 (where ferrowin stops counting) down. The
-// tests take their expected slot count from it, found by another route than
-// ferrowin's one slot per call. Exits 1 when device, context or the EFX
-// entry points are not to be had.
+// call creates, tried from kMaxCountedSlots (where ferrowin stops counting)
+// down. The tests take their expected slot count from it, found by another
+// route than ferrowin's one slot per call. Exits 1 when device, context or
+// the EFX entry points are not to be had.
 
 #include <AL/al.h>
 #include <AL/alc.h>
@@ -12,6 +12,8 @@
 
 #include <cstdio>
 #include <vector>
+
+#include "efxreport/efx_probes.hpp"
 
 int main() {
     const ALCchar* devices = alcGetString(nullptr, ALC_DEVICE_SPECIFIER);
@@ -26,7 +28,7 @@ int main() {
         alGetProcAddress("alDeleteAuxiliaryEffectSlots"));
     if (generate == nullptr || remove == nullptr) return 1;
 
-    std::vector<ALuint> slots(129);
+    std::vector<ALuint> slots(kMaxCountedSlots);
     ALsizei limit = static_cast<ALsizei>(slots.size());
     for (; limit > 0; --limit) {
         alGetError();
