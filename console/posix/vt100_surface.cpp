@@ -12,9 +12,9 @@ std::string cursor_to(int x, int y) {
 }
 
 void Vt100Surface::scroll_up(int bottom_row) {
-    // Index on the bottom row moves the whole screen up one row and brings
-    // in a blank row in the terminal's current colours.
-    out_ += cursor_to(0, bottom_row) + "\x1b" "D";
+    // Index (ESC D) on the bottom row moves the whole screen up one row and
+    // brings in a blank row in the terminal's current colours.
+    out_ += cursor_to(0, bottom_row) + "\033D";
 }
 
 void Vt100Surface::put_cells(int x, int y, const Cell* cells, int count) {

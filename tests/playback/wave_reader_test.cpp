@@ -262,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(Files, ChunkWalk, testing::ValuesIn(walk_cases()),
 
 // ---- the upload step by step ----
 
-class Upload : public testing::Test {
+class PieceByPieceUpload : public testing::Test {
 protected:
     void open_memory(const Bytes& file) {
         file_ = file;
@@ -272,7 +272,7 @@ protected:
     Bytes file_;
 };
 
-TEST_F(Upload, PiecesFollowOnAndTheLastCallFindsNothingLeft) {
+TEST_F(PieceByPieceUpload, PiecesFollowOnAndTheLastCallFindsNothingLeft) {
     FakeAlSession fake;
     open_memory(canonical(2, kRate, kSamples));
     EXPECT_EQ(ReadWaveIntoBuffer(fake.buffer(), 3), 12);
@@ -285,7 +285,7 @@ TEST_F(Upload, PiecesFollowOnAndTheLastCallFindsNothingLeft) {
     EXPECT_EQ(ups[1].bytes, Bytes(kSamples.begin() + 12, kSamples.end()));
 }
 
-TEST_F(Upload, NegativeOrOverflowingRequestCallsNoOpenAl) {
+TEST_F(PieceByPieceUpload, NegativeOrOverflowingRequestCallsNoOpenAl) {
     FakeAlSession fake;
     open_memory(canonical(2, kRate, kSamples));
     EXPECT_EQ(ReadWaveIntoBuffer(fake.buffer(), -1), 0);

@@ -115,6 +115,3 @@ std::vector<std::string> split_lines(const std::string& output) {
         start = end + 1;
     }
 }
-
-TemporaryFile::TemporaryFile(const std::string& name, const std::string& contents)
-    : directory_(folder_.path().string()), path_(folder_.write(name, contents)) {}

@@ -28,19 +28,3 @@ ProgramRun run_program_with_input(const std::string& path, const Environment& en
 // The output split at line feeds; the text after the last line feed is the
 // last element (empty when the output ends in a line feed).
 std::vector<std::string> split_lines(const std::string& output);
-
-// A file in a temporary folder of its own, removed with this object.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::string& name, const std::string& contents = "");
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& path() const { return path_; }
-    const std::string& directory() const { return directory_; }
-    std::string read() const { return read_file(path_); }
-
-private:
-    TemporaryFolder folder_;
-    std::string directory_;
-    std::string path_;
-};

@@ -1,6 +1,7 @@
 #pragma once
 // A folder of its own under the system's temporary folder, removed with
-// everything in it when the object goes, and whole-file reads and writes.
+// everything in it when the object goes; a file in one; and whole-file reads
+// and writes.
 
 #include <stdlib.h>
 
@@ -54,4 +55,21 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// A file in a temporary folder of its own, removed with this object.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& name, const std::string& contents = "")
+        : directory_(folder_.path().string()), path_(folder_.write(name, contents)) {}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& path() const { return path_; }
+    const std::string& directory() const { return directory_; }
+    std::string read() const { return read_file(path_); }
+
+private:
+    TemporaryFolder folder_;
+    std::string directory_;
+    std::string path_;
 };
