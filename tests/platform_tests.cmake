@@ -1,8 +1,6 @@
-# How every test area registers the tests of its test programs. A program's
-# Windows rows (their names hold "windows", or "_exe_" for a program name),
-# which exist when the build is given a Windows build (WINDOWS_BIN_DIR, in
-# wine/), are labelled "wine" and need the wineserver of the test run; the
-# others are registered as usual.
+# How every test area registers its tests. The Windows rows (names holding
+# "windows", or "_exe_" for a program name; they exist with WINDOWS_BIN_DIR,
+# see wine/) are labelled "wine" and need the test run's wineserver.
 function(discover_platform_tests target)
   if(WINDOWS_BIN_DIR)
     gtest_discover_tests(${target} TEST_FILTER "*windows*:*_exe_*"

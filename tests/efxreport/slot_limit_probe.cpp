@@ -1,10 +1,10 @@
 // Asks the installed OpenAL library how many auxiliary effect slots a context
 // on the first enumerated device (ferrowin's menu entry 1) may hold, and
-// prints that number: the largest batch that one alGenAuxiliaryEffectSlots
-// call creates, tried from kMaxCountedSlots (where ferrowin stops counting)
-// down. The tests take their expected slot count from it, found by another
-// route than ferrowin's one slot per call. Exits 1 when device, context or
-// the EFX entry points are not to be had.
+// prints that number: the largest batch one alGenAuxiliaryEffectSlots call
+// creates, tried from kMaxCountedSlots (where ferrowin stops counting) down.
+// The tests take their expected slot count from it, found by another route
+// than ferrowin's one slot per call. Exits 1 when device, context or the EFX
+// entry points are not to be had.
 
 #include <AL/al.h>
 #include <AL/alc.h>

@@ -1,7 +1,6 @@
 #pragma once
-// A folder of its own under the system's temporary folder, removed with
-// everything in it when the object goes; a file in one; and whole-file reads
-// and writes.
+// Folders and files of their own under the system's temporary folder, gone
+// with everything in them when the object goes; whole-file reads and writes.
 
 #include <stdlib.h>
 
