@@ -6,7 +6,9 @@
 # quorvel plays the footsteps through OpenAL Soft's wave writer into a WAV
 # file, which must hold them; ferrowin must print its report. Both must end
 # with "Press any key to exit" and exit code 0. On Windows the bundled
-# OpenAL32.dll is the OpenAL; on Linux the system's.
+# OpenAL32.dll is the OpenAL; on Linux the system's. The zip's second copy of
+# the programs, in system-openal/, must run on the OpenAL of the system
+# (check_system_openal below).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 platform="${1:?usage: $0 windows|linux [BUILD_DIR]}"
@@ -24,7 +26,7 @@ trap '[ -n "${KEEP_WORK:-}" ] || rm -rf "$work"' EXIT
 (cd "$work" && cmake -E tar xf "$archive")
 bundle="$work/$name"
 if [ "$platform" = windows ]; then
-  files=(bin/quorvel.exe bin/ferrowin.exe bin/OpenAL32.dll)
+  files=(bin/quorvel.exe bin/ferrowin.exe bin/OpenAL32.dll system-openal/quorvel.exe system-openal/ferrowin.exe)
 else
   files=(bin/quorvel bin/ferrowin)
 fi
@@ -90,18 +92,22 @@ wait_raw() {
   return 1
 }
 
-# Runs PROGRAM from the bundle's bin/ on a pseudo-terminal (script), picks
-# device 1 once the menu shows and ends the final wait with a key; a program
-# that has not ended two minutes after its start is stopped and fails.
+# Runs PROGRAM from the bundle's FOLDER (default bin) on a pseudo-terminal
+# (script), picks device 1 once the menu shows and ends the final wait with a
+# key; a program that has not ended two minutes after its start is stopped
+# and fails. Its screen is $work/PROGRAM.screen (FOLDER-PROGRAM.screen for
+# another folder).
 run_program() {
-  local program="$1" log="$work/$1.screen"
-  mkfifo "$work/$program.keys"
-  (cd "$bundle/bin" &&
-    TERM=xterm timeout 120 script -qfec "tty > $(printf %q "$work/$program.tty"); stty rows 40 cols 100; exec $(launch "$program")" /dev/null \
-      < "$work/$program.keys" > "$log" 2>&1) &
+  local program="$1" folder="${2:-bin}" name="$1"
+  [ "$folder" = bin ] || name="$folder-$program"
+  local log="$work/$name.screen"
+  mkfifo "$work/$name.keys"
+  (cd "$bundle/$folder" &&
+    TERM=xterm timeout 120 script -qfec "tty > $(printf %q "$work/$name.tty"); stty rows 40 cols 100; exec $(launch "$program")" /dev/null \
+      < "$work/$name.keys" > "$log" 2>&1) &
   local pid=$!
-  exec 8> "$work/$program.keys"
-  wait_for "Select OpenAL device:" "$log" "$pid" && wait_raw "$work/$program.tty" && printf 1 >&8 &&
+  exec 8> "$work/$name.keys"
+  wait_for "Select OpenAL device:" "$log" "$pid" && wait_raw "$work/$name.tty" && printf 1 >&8 &&
     wait_for "Press any key to exit" "$log" "$pid" && printf x >&8 || { exec 8>&-; return 1; }
   local status=0
   wait "$pid" || status=$?
@@ -129,4 +135,41 @@ fi
 
 run_program ferrowin
 grep -qF "Filters Supported: -" "$work/ferrowin.screen" || { echo "FAIL: ferrowin printed no report" >&2; exit 1; }
+# The programs in system-openal/ load the OpenAL32.dll of the system. They
+# run in a wine prefix of this check's own in the build tree (not the one
+# above, which other checks share), whose system folder holds what this
+# check puts there: first nothing, and then the stand-in OpenAL (this tree's
+# bin/fakeal/OpenAL32.dll). Without an OpenAL the programs must not start;
+# with the stand-in they must show its device menu ("Fake Device"), where
+# those in bin/ showed OpenAL Soft's.
+check_system_openal() {
+  local -x WINEPREFIX
+  WINEPREFIX="$("$root/tools/wine_prefix.sh" "$build/wineprefix-system-openal")"
+  local system="$WINEPREFIX/drive_c/windows/system32" stand_in="$build/bin/fakeal/OpenAL32.dll" program status
+  [ -f "$stand_in" ] || { echo "FAIL: no stand-in OpenAL at $stand_in (a tree built with its tests has it)" >&2; return 1; }
+  rm -f "$system/OpenAL32.dll"
+  for program in quorvel ferrowin; do
+    status=0
+    (cd "$bundle/system-openal" && WINEDEBUG=err+module timeout 60 wine "$program.exe" </dev/null \
+      >"$work/missing-$program.out" 2>&1) || status=$?
+    if [ "$status" -eq 0 ] || ! grep -q "OpenAL32.dll.*not found" "$work/missing-$program.out"; then
+      echo "FAIL: system-openal/$program.exe without a system OpenAL: status $status, output:" >&2
+      cat "$work/missing-$program.out" >&2
+      return 1
+    fi
+  done
+  cp "$stand_in" "$system/"
+  for program in quorvel ferrowin; do
+    run_program "$program" system-openal || return 1
+    grep -qF "1. Fake Device (DEFAULT)" "$work/system-openal-$program.screen" &&
+      grep -qF "1. OpenAL Soft (DEFAULT)" "$work/$program.screen" || {
+      echo "FAIL: $program: system-openal/ did not show the stand-in's device or bin/ not OpenAL Soft's; the screens were:" >&2
+      cat -v "$work/system-openal-$program.screen" "$work/$program.screen" >&2
+      return 1
+    }
+  done
+  rm -f "$system/OpenAL32.dll"
+  echo "system-openal/ OK: without a system OpenAL the programs did not start; with the stand-in in the prefix's system32 they showed its device"
+}
+if [ "$platform" = windows ]; then check_system_openal; fi
 echo "$platform bundle OK: $archive (quorvel: $dots dots, rendered $length s, peak $maximum, RMS $rms; ferrowin reported)"

@@ -64,6 +64,7 @@ struct Scenario {
     std::optional<long long> playingMs;  // set: play by the clock, not by polls
     long long stateDelayMs = 0;
     bool deviceConnected = true;  // what ALC_CONNECTED reports of an open device
+    bool offsetMoves = true;      // false: a playing source's AL_SAMPLE_OFFSET stands still
 };
 
 [[noreturn]] void fatal(const std::string& message);
@@ -192,6 +193,7 @@ const Key kKeys[] = {
     {"playing_ms", [](Scenario& sc, const Value& v) { sc.playingMs = v.number(); }},
     {"state_delay_ms", [](Scenario& sc, const Value& v) { sc.stateDelayMs = v.number(); }},
     {"device_connected", [](Scenario& sc, const Value& v) { sc.deviceConnected = v.flag("yes", "no"); }},
+    {"sample_offset", [](Scenario& sc, const Value& v) { sc.offsetMoves = v.flag("moves", "frozen"); }},
 };
 
 Scenario loadScenario(const char* path)
@@ -879,7 +881,7 @@ void alGetSourcei(ALuint source, ALenum param, ALint* value)
     if (param == AL_SAMPLE_OFFSET) {
         const auto it = st.sources.find(source);
         if (it == st.sources.end() || value == nullptr) return unexpected(st, head);
-        if (it->second.state == AL_PLAYING) ++it->second.offset;
+        if (it->second.state == AL_PLAYING && st.sc.offsetMoves) ++it->second.offset;
         *value = it->second.offset;
         return finish(st, "alGetSourcei", head + " -> " + dec(*value));
     }

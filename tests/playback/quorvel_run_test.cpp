@@ -290,24 +290,43 @@ TEST(QuorvelWithFake, SlowStateAnswersKeepADotPer100MsOfSound) {
     }
 }
 
-// A device lost while its source goes on reporting that it plays: once the
-// play has outlasted its sound (2 ms) and the device latency allowed for
-// (2.5 s), the device is asked, says it is disconnected, and the job ends
-// as after a normal end.
-TEST(QuorvelWithFake, ALostDeviceEndsTheDotsAfterTheSoundAndItsLatency) {
-    RunLayout layout;
-    layout.put_media(canonical(2, 44100, pattern(400)));
-    fakeal::Sandbox box({"playing_ms = 600000", "device_connected = no"});
-    ProgramRun r = layout.run(as_environment(box.environment()));
-    ASSERT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_NEAR(dots(r.output), 26, 1) << r.output;
-    EXPECT_TRUE(r.output.ends_with(".\n\nPress any key to exit")) << r.output;
-    const std::vector<std::string> log = box.logLines();
-    const auto watched = std::find(log.begin(), log.end(), "alcIsExtensionPresent(dev1, \"ALC_EXT_disconnect\") -> 1");
-    ASSERT_NE(watched, log.end()) << testing::PrintToString(log);
-    EXPECT_EQ(std::count(log.begin(), watched, kPlaying), dots(r.output)) << "one state query a dot until then";
-    EXPECT_EQ(std::vector<std::string>(watched + 1, watched + 5),
-              (std::vector<std::string>{"alcGetIntegerv(dev1, 0x313, 1) -> 0", kCleanUp[0], kCleanUp[1], kCleanUp[2]}));
+// A source that goes on reporting that it plays on a device that is lost, or
+// on one whose offset stands still: once the play has outlasted its sound and
+// the device latency allowed for (2.5 s), each dot asks the device whether it
+// is connected and the source for its offset. A lost device ends the dots at
+// once; a frozen offset after it has stood still for 1 s. A 1 s sound keeps a
+// watch that starts late (4 x the sound: 3 s later) apart from one on time.
+TEST(QuorvelWithFake, TheWatchEndsTheDotsOfASourceThatNeverStops) {
+    const struct {
+        std::vector<std::string> scenario;
+        size_t bytes;            // of 16-bit stereo at 44100 Hz
+        int watched_from, dots;  // the dot that starts the watch, the last dot
+        std::vector<std::string> last_calls;
+    } rows[] = {
+        {{"playing_ms = 600000", "device_connected = no"}, 400, 26, 26,
+         {"alcGetIntegerv(dev1, 0x313, 1) -> 0", kCleanUp[0], kCleanUp[1], kCleanUp[2]}},
+        {{"playing_ms = 15000", "sample_offset = frozen"}, 176400, 35, 45,
+         {kPlaying, "alcGetIntegerv(dev1, 0x313, 1) -> 1", "alGetSourcei(1, 0x1025) -> 0", kCleanUp[0], kCleanUp[1],
+          kCleanUp[2]}},
+    };
+    for (const auto& row : rows) {
+        RunLayout layout;
+        layout.put_media(canonical(2, 44100, pattern(row.bytes)));
+        fakeal::Sandbox box(row.scenario);
+        ProgramRun r = layout.run(as_environment(box.environment()));
+        ASSERT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_NEAR(dots(r.output), row.dots, 1) << row.scenario[1] << "\n" << r.output;
+        EXPECT_TRUE(r.output.ends_with(".\n\nPress any key to exit")) << r.output;
+        const std::vector<std::string> log = box.logLines();
+        const auto watched = std::find(log.begin(), log.end(), "alcIsExtensionPresent(dev1, \"ALC_EXT_disconnect\") -> 1");
+        ASSERT_NE(watched, log.end()) << testing::PrintToString(log);
+        EXPECT_NEAR(std::count(log.begin(), watched, kPlaying), row.watched_from, 1) << "one state query a dot until then";
+        auto end = std::find(watched, log.end(), kCleanUp[2]);  // the job's last call
+        ASSERT_NE(end, log.end()) << testing::PrintToString(log);
+        ASSERT_GE(++end - watched, std::ptrdiff_t(row.last_calls.size())) << testing::PrintToString(log);
+        EXPECT_EQ(std::vector<std::string>(end - row.last_calls.size(), end), row.last_calls);
+        EXPECT_EQ(std::count(log.begin(), end, kPlaying), dots(r.output)) << "one state query a dot";
+    }
 }
 }  // namespace
 
