@@ -1,9 +1,10 @@
 #pragma once
 // A real sound server for the tests that play through one, private to the
 // test: its own XDG_RUNTIME_DIR, HOME and configuration folder, two null
-// sinks (the second the default) and no sound card. The release decides which server: PulseAudio
-// where OpenAL Soft has no PipeWire backend (before 1.22, Debian 12),
-// PipeWire with WirePlumber (and pipewire-pulse when installed) after.
+// sinks (the second the default) and no sound card. The release decides
+// which server: PulseAudio where OpenAL Soft has no PipeWire backend (before
+// 1.22, Debian 12), PipeWire with WirePlumber (and pipewire-pulse when
+// installed) after.
 // Everything it starts is ended by its process id when the object goes, and
 // also when the test process dies (a parent-death signal).
 
