@@ -6,7 +6,9 @@
 # With a sound server running (PipeWire or PulseAudio) OpenAL Soft plays
 # through it, and that is said on standard error. On a machine without a
 # sound card or sound server, OpenAL Soft is told to render into a WAV file
-# instead, and the path of that file is shown.
+# instead, and the path of that file is shown. What the user set for the run
+# (PULSE_SINK or PIPEWIRE_NODE choosing a sink, ALSOFT_DRIVERS, ALSOFT_CONF)
+# reaches the program as it is.
 # The set-up's steps and the build's progress go to standard error, before the
 # program starts, so that standard output carries only what the program writes.
 set -euo pipefail
@@ -44,6 +46,8 @@ if [ -z "${ALSOFT_DRIVERS:-}" ]; then
   server=$(sound_server)
   if [ -n "$server" ]; then
     echo "Sound server $server is running: the sound plays through it" >&2
+  elif [ -n "${ALSOFT_CONF:-}" ]; then
+    echo "No sound server here: OpenAL Soft is left to the configuration in ALSOFT_CONF ($ALSOFT_CONF)" >&2
   elif ! has_sound_card; then
     output="$build/$program-output.wav"
     printf '[wave]\nfile=%s\n' "$output" > "$build/alsoft-wave.conf"

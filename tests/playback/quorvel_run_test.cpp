@@ -353,7 +353,7 @@ Loudness loudness(const Rendered& r) {
     return {double(sound.size()) / r.rate, std::sqrt(sum / double(sound.size()))};
 }
 
-enum class Server { plays, killed_mid_play, killed_before_start, never_started };
+enum class Server { plays, plays_on_the_other_sink, killed_mid_play, killed_before_start, never_started };
 
 struct ServerCase {
     const char* name;
@@ -378,15 +378,23 @@ TEST_P(QuorvelServer, PlaysThroughItOrEndsWhenItIsGone) {
     layout.copy_media(FOOTSTEPS_PATH);
     SoundServer server;
     ASSERT_TRUE(server.ready()) << server.problem();
-    if (c.server == Server::plays || c.server == Server::killed_mid_play)
+    if (c.server != Server::killed_before_start && c.server != Server::never_started)
         if (const std::string why = server.unloadable(backend); !why.empty()) GTEST_SKIP() << why;
     ASSERT_TRUE(server.ready(backend)) << server.problem();
     Environment environment = server.environment(backend);
     ProgramRun r;
     switch (c.server) {
-    case Server::plays: {
-        const std::string recorded = layout.file("recorded.wav");
-        ASSERT_TRUE(server.startRecording(recorded)) << server.problem();
+    case Server::plays:
+    case Server::plays_on_the_other_sink: {
+        // A sink chosen for one run, as a user chooses it: PULSE_SINK for the
+        // pulse backend, PIPEWIRE_NODE (a node name) for the pipewire backend.
+        const bool other = c.server == Server::plays_on_the_other_sink;
+        const std::string recorded = layout.file("recorded.wav"), atDefault = layout.file("default.wav");
+        if (other) {
+            environment.emplace_back(backend == "pulse" ? "PULSE_SINK" : "PIPEWIRE_NODE", server.otherSink());
+            ASSERT_TRUE(server.startRecording(atDefault)) << server.problem();
+        }
+        ASSERT_TRUE(server.startRecording(recorded, other ? server.otherSink() : "")) << server.problem();
         r = layout.run(environment);
         server.stopRecording();
         // The menu as on the null backend: the one device of the plain
@@ -396,11 +404,15 @@ TEST_P(QuorvelServer, PlaysThroughItOrEndsWhenItIsGone) {
         EXPECT_NE(r.output.find("\nOpened OpenAL Soft Device\nPlaying Source ."), std::string::npos) << r.output;
         EXPECT_GE(dots(r.output), expected * 85 / 100) << r.output;
         EXPECT_LE(dots(r.output), expected + 2) << r.output;
-        // The default sink's monitor holds the footsteps: as long and as loud.
+        // The playing sink's monitor holds the footsteps: as long and as loud;
+        // the default's holds silence when another sink was chosen.
         const Loudness file = loudness(read_rendered(FOOTSTEPS_PATH));
         const Loudness heard = loudness(read_rendered(recorded));
         EXPECT_NEAR(heard.seconds, file.seconds, 0.1);
         EXPECT_NEAR(heard.rms, file.rms, file.rms * 0.1);
+        if (other) {
+            EXPECT_EQ(loudness(read_rendered(atDefault)).seconds, 0) << "the default sink played";
+        }
         break;
     }
     case Server::killed_mid_play: {
@@ -438,6 +450,7 @@ INSTANTIATE_TEST_SUITE_P(
     Backends, QuorvelServer,
     testing::Combine(testing::ValuesIn(SoundServer::releaseBackends()),
                      testing::Values(ServerCase{"plays_and_the_monitor_records_it", Server::plays},
+                                     ServerCase{"plays_on_the_other_sink", Server::plays_on_the_other_sink},
                                      ServerCase{"killed_mid_play", Server::killed_mid_play},
                                      ServerCase{"killed_before_start", Server::killed_before_start},
                                      ServerCase{"never_started", Server::never_started})),
@@ -468,6 +481,8 @@ void run_sh(bool withServer) {
     fs::remove(RUN_SH_OUTPUT);
     const std::string recorded = stderrFile.directory() + "/recorded.wav";
     Environment environment = server.environment("");  // run.sh picks no backend
+    // Nor a configuration: ALSOFT_CONF would be the user's, which run.sh keeps.
+    std::erase_if(environment, [](const auto& variable) { return variable.first == "ALSOFT_CONF"; });
     if (withServer)
         ASSERT_TRUE(server.startRecording(recorded)) << server.problem();
     else

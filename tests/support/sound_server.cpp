@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -81,7 +82,8 @@ const char* const kNullSinks =
     "  { factory = adapter args = { factory.name = support.null-audio-sink node.name = \"s1\"\n"
     "    node.description = \"Sink 1\" media.class = Audio/Sink audio.position = [ FL FR ] } }\n"
     "  { factory = adapter args = { factory.name = support.null-audio-sink node.name = \"s2\"\n"
-    "    node.description = \"Sink 2\" media.class = Audio/Sink audio.position = [ FL FR ] } }\n"
+    "    node.description = \"Sink 2\" media.class = Audio/Sink audio.position = [ FL FR ]\n"
+    "    priority.session = 2000 } }\n"  // the default sink
     "]\n";
 
 }  // namespace
@@ -179,17 +181,21 @@ void SoundServer::startPulseAudio() {
         return;
     }
     // An idle null sink mixes in 2 s blocks, so a new stream would start
-    // late; a silent low-latency stream keeps it running at a short period.
-    if (start({"pacat", "--latency-msec=10", "--raw", "/dev/zero"}, root_.path()) < 0) return;
+    // late; a silent low-latency stream keeps each running at a short period.
+    for (const std::string sink : {"a", "b"})
+        if (start({"pacat", "--latency-msec=10", "--device=" + sink, "--raw", "/dev/zero"}, root_.path()) < 0)
+            return;
     const auto deadline = Clock::now() + std::chrono::seconds(10);
+    auto quick = [](const std::string& sinks, const std::string& sink) {
+        const size_t at = sinks.find("Latency: ", std::min(sinks.find("Name: " + sink + "\n"), sinks.size()));
+        return at != std::string::npos && std::atol(sinks.c_str() + at + 9) < 50000;
+    };
     do {
         const std::string sinks = client({"pactl", "list", "sinks"}, environment("")).output;
-        const size_t sink = sinks.find("Name: b\n");
-        const size_t at = sinks.find("Latency: ", sink == std::string::npos ? sinks.size() : sink);
-        if (at != std::string::npos && std::atol(sinks.c_str() + at + 9) < 50000) return;
+        if (quick(sinks, "a") && quick(sinks, "b")) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     } while (Clock::now() < deadline);
-    problem_ = "the null sink did not reach a latency under 50 ms";
+    problem_ = "the null sinks did not reach a latency under 50 ms";
 }
 
 void SoundServer::startPipeWire() {
@@ -207,19 +213,19 @@ void SoundServer::startPipeWire() {
     if (!pulseClients_) pulseProblem_ = std::exchange(problem_, "");
 }
 
-bool SoundServer::startRecording(const std::string& wavPath) {
+bool SoundServer::startRecording(const std::string& wavPath, const std::string& sink) {
     std::vector<std::string> argv;
     if (name_ == "pipewire")
-        argv = {"pw-record", "-P", "{ stream.capture.sink = true }", "--rate", "44100", "--channels", "2",
-                "--format", "s16", wavPath};
+        argv = {"pw-record", "--target=" + (sink.empty() ? "auto" : sink), "-P", "{ stream.capture.sink = true }",
+                "--rate", "44100", "--channels", "2", "--format", "s16", wavPath};
     else
-        argv = {"parecord", "--device=@DEFAULT_MONITOR@", "--file-format=wav", "--format=s16le",
-                "--rate=44100", "--channels=2", wavPath};
+        argv = {"parecord", "--device=" + (sink.empty() ? "@DEFAULT_MONITOR@" : sink + ".monitor"),
+                "--file-format=wav", "--format=s16le", "--rate=44100", "--channels=2", wavPath};
     if (find_program(argv[0]).empty()) {
         problem_ = argv[0] + " is not installed (tools/setup.sh installs it)";
         return false;
     }
-    recorder_ = spawn(argv, environment(""), root_.path());
+    recorders_.push_back(spawn(argv, environment(""), root_.path()));
     // Recording once the file holds more than its header.
     const auto deadline = Clock::now() + std::chrono::seconds(5);
     do {
@@ -232,8 +238,8 @@ bool SoundServer::startRecording(const std::string& wavPath) {
 }
 
 void SoundServer::stopRecording() {
-    end_process(recorder_, SIGINT);  // the recorder completes the file's header
-    recorder_ = -1;
+    for (pid_t recorder : recorders_) end_process(recorder, SIGINT);  // each completes its file's header
+    recorders_.clear();
 }
 
 void SoundServer::kill() {

@@ -1,9 +1,10 @@
 #pragma once
 // A real sound server for the tests that play through one, private to the
 // test: its own XDG_RUNTIME_DIR, HOME and configuration folder, two null
-// sinks and no sound card. The release decides which server: PulseAudio
-// where OpenAL Soft has no PipeWire backend (before 1.22, Debian 12),
-// PipeWire with WirePlumber (and pipewire-pulse when installed) after.
+// sinks (the second the default) and no sound card. The release decides
+// which server: PulseAudio where OpenAL Soft has no PipeWire backend (before
+// 1.22, Debian 12), PipeWire with WirePlumber (and pipewire-pulse when
+// installed) after.
 // Everything it starts is ended by its process id when the object goes, and
 // also when the test process dies (a parent-death signal).
 
@@ -46,9 +47,12 @@ public:
     // then it cannot play through that backend at all).
     std::string unloadable(const std::string& backend) const;
     const std::string& runtimeDirectory() const { return runtime_; }
+    // The null sink that is not the default, by the name a client gives it.
+    std::string otherSink() const { return name_ == "pipewire" ? "s1" : "a"; }
 
-    // Records the default sink's monitor into a WAV file until stopRecording.
-    bool startRecording(const std::string& wavPath);
+    // Records a sink's monitor (the default sink's when sink is empty) into
+    // a WAV file until stopRecording, which ends every recording.
+    bool startRecording(const std::string& wavPath, const std::string& sink = "");
     void stopRecording();
     // Kills every server process (SIGKILL), leaving its sockets behind.
     void kill();
@@ -62,7 +66,7 @@ private:
     TemporaryFile root_;
     std::string runtime_, home_, config_, name_, problem_;
     std::vector<pid_t> servers_;
-    pid_t recorder_ = -1;
+    std::vector<pid_t> recorders_;
     bool pulseClients_ = false;
     std::string pulseProblem_;
 };
