@@ -311,7 +311,7 @@ TEST(QuorvelWithFake, ALostDeviceEndsTheDotsAfterTheSoundAndItsLatency) {
 }
 }  // namespace
 
-// ---- through a real sound server (the release's: PulseAudio or PipeWire) ----
+// ---- through a real sound server (the release's: PulseAudio or PipeWire; and JACK) ----
 
 namespace {
 
@@ -357,7 +357,7 @@ TEST_P(QuorvelServer, PlaysThroughItOrEndsWhenItIsGone) {
     const int expected = static_cast<int>(seconds * 10);
     RunLayout layout;
     layout.copy_media(FOOTSTEPS_PATH);
-    SoundServer server;
+    SoundServer server(backend);
     ASSERT_TRUE(server.ready()) << server.problem();
     if (c.server == Server::plays || c.server == Server::killed_mid_play)
         if (const std::string why = server.unloadable(backend); !why.empty()) GTEST_SKIP() << why;
@@ -403,8 +403,10 @@ TEST_P(QuorvelServer, PlaysThroughItOrEndsWhenItIsGone) {
         server.kill();
         TemporaryFile emptyRuntime("unused");
         if (c.server == Server::never_started)
-            for (auto& [name, value] : environment)
+            for (auto& [name, value] : environment) {
                 if (name == "XDG_RUNTIME_DIR") value = emptyRuntime.directory();
+                if (name == "JACK_DEFAULT_SERVER") value += "-never-started";
+            }
         r = layout.run(environment);
         EXPECT_NE(r.output.find("1. OpenAL Soft (DEFAULT)\n-ERR: Could not open the specified device\n"),
                   std::string::npos) << r.output;
@@ -439,9 +441,9 @@ bool has_sound_card() {
 // keys on a pipe: through a running server the sound reaches the default
 // sink's monitor and no WAV file is written; without one it is in the file.
 // The two ways share run.sh's WAV file and its build, so they run in turn.
-void run_sh(bool withServer) {
-    SCOPED_TRACE(withServer ? "with a server running" : "without a server");
-    SoundServer server;
+void run_sh(bool withServer, const std::string& backend = "") {
+    SCOPED_TRACE(withServer ? "with a server running " + backend : "without a server");
+    SoundServer server(backend);
     ASSERT_TRUE(server.ready()) << server.problem();
     TemporaryFile stderrFile("stderr.txt");
     TemporaryFile script("run", std::string("#!/bin/sh\nexec ") + RUN_SH + " 2>" + stderrFile.path() + "\n");
@@ -464,7 +466,9 @@ void run_sh(bool withServer) {
     EXPECT_TRUE(r.output.starts_with("Quorvel Test Application\n")) << r.output;
     EXPECT_NE(r.output.find("\nOpened OpenAL Soft Device\nPlaying Source ."), std::string::npos) << r.output;
     const std::string serverLine = std::string("Sound server ") +
-                                   (server.name() == "pipewire" ? "PipeWire" : "PulseAudio") +
+                                   (server.name() == "pipewire" ? "PipeWire"
+                                    : server.name() == "jack"   ? "JACK"
+                                                                : "PulseAudio") +
                                    " is running: the sound plays through it\n";
     const std::string fileLine = std::string("the sound goes to ") + RUN_SH_OUTPUT + "\n";
     EXPECT_EQ(said.find(serverLine) != std::string::npos, withServer) << said;
@@ -478,6 +482,7 @@ void run_sh(bool withServer) {
 
 TEST(ToolsRun, PlaysThroughARunningServerElseIntoAWavFile) {
     run_sh(true);
+    run_sh(true, "jack");
     if (has_sound_card()) GTEST_SKIP() << "this machine has a sound card: no WAV file without a server";
     run_sh(false);
 }

@@ -3,7 +3,8 @@
 // test: its own XDG_RUNTIME_DIR, HOME and configuration folder, two null
 // sinks and no sound card. The release decides which server: PulseAudio
 // where OpenAL Soft has no PipeWire backend (before 1.22, Debian 12),
-// PipeWire with WirePlumber (and pipewire-pulse when installed) after.
+// PipeWire with WirePlumber (and pipewire-pulse when installed) after; on
+// every release JACK too, for the jack backend (a server of its own name).
 // Everything it starts is ended by its process id when the object goes, and
 // also when the test process dies (a parent-death signal).
 
@@ -16,9 +17,10 @@
 
 class SoundServer {
 public:
-    // Starts the server and waits until it answers; ready() tells whether
-    // it did, and problem() why not (a missing binary is named there).
-    SoundServer();
+    // Starts the server that backend reaches (JACK for "jack", else the
+    // release's) and waits until it answers; ready() tells whether it did,
+    // and problem() why not (a missing binary is named there).
+    explicit SoundServer(const std::string& backend = "");
     ~SoundServer();
     SoundServer(const SoundServer&) = delete;
     SoundServer& operator=(const SoundServer&) = delete;
@@ -31,10 +33,10 @@ public:
     const std::string& problem() const { return problem_.empty() ? pulseProblem_ : problem_; }
     // The backends of the release's server: the rows of the server tests.
     static std::vector<std::string> releaseBackends();
-    // "pulseaudio" or "pipewire".
+    // "pulseaudio", "pipewire" or "jack".
     const std::string& name() const { return name_; }
     // The OpenAL Soft backends that reach this server ("pulse"; "pipewire",
-    // and "pulse" too when pipewire-pulse runs).
+    // and "pulse" too when pipewire-pulse runs; "jack").
     std::vector<std::string> backends() const;
     // What a client needs to reach the server, with ALSOFT_DRIVERS=backend
     // (none when backend is empty) and the library's configuration kept to
@@ -47,7 +49,8 @@ public:
     std::string unloadable(const std::string& backend) const;
     const std::string& runtimeDirectory() const { return runtime_; }
 
-    // Records the default sink's monitor into a WAV file until stopRecording.
+    // Records the default sink's monitor (with JACK, what its playback
+    // ports are given) into a WAV file until stopRecording.
     bool startRecording(const std::string& wavPath);
     void stopRecording();
     // Kills every server process (SIGKILL), leaving its sockets behind.
@@ -56,11 +59,13 @@ public:
 private:
     pid_t start(const std::vector<std::string>& argv, const std::string& log);
     bool answers(const std::vector<std::string>& argv, int timeoutMs);
+    void end(int signal);
     void startPulseAudio();
     void startPipeWire();
+    void startJack();
 
     TemporaryFile root_;
-    std::string runtime_, home_, config_, name_, problem_;
+    std::string runtime_, home_, config_, name_, problem_, jackName_, recording_;
     std::vector<pid_t> servers_;
     pid_t recorder_ = -1;
     bool pulseClients_ = false;
