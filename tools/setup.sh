@@ -104,7 +104,8 @@ windows_packages=(
 # The sound server the tests start, with its command-line clients: PipeWire
 # and WirePlumber where the release's OpenAL Soft has its PipeWire backend
 # (1.22 and later: Debian 13, testing), PulseAudio before (Debian 12); JACK
-# (jackd2, with its recorder) on every release.
+# (jackd2) on every release, with its clients and recorder (in jackd2 itself
+# before Debian 13, in jack-example-tools since).
 sound_server_packages() {
   local version
   version=$(LC_ALL=C apt-cache policy libopenal1 2>/dev/null | sed -n 's/^ *Candidate: *//p')
@@ -112,10 +113,12 @@ sound_server_packages() {
     update_lists >&2
     version=$(LC_ALL=C apt-cache policy libopenal1 2>/dev/null | sed -n 's/^ *Candidate: *//p')
   fi
+  local jack=jackd2
+  ! offered jack-example-tools || jack+=" jack-example-tools"
   if dpkg --compare-versions "${version:-0}" ge 1:1.22; then
-    echo pipewire pipewire-bin wireplumber pipewire-pulse pulseaudio-utils jackd2
+    echo pipewire pipewire-bin wireplumber pipewire-pulse pulseaudio-utils $jack
   else
-    echo pulseaudio pulseaudio-utils jackd2
+    echo pulseaudio pulseaudio-utils $jack
   fi
 }
 
