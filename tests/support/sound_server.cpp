@@ -76,15 +76,12 @@ void end_process(pid_t pid, int signal) {
     }
 }
 
-// jack_rec, interrupted, leaves the sizes in its WAV header at zero: they
-// are set from what it wrote (its 44-byte header, then the samples).
+// jack_rec, interrupted, leaves its WAV header's sizes at zero: they are
+// set from the file's length (its 44-byte header, then the samples).
 void complete_wav_sizes(const std::string& path) {
-    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-    char tag[4] = {};
-    f.seekg(36).read(tag, 4);
-    f.seekg(0, std::ios::end);
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary | std::ios::ate);
     const auto size = static_cast<uint32_t>(f.tellg());
-    if (!f || size < 44 || std::string(tag, 4) != "data") return;
+    if (!f || size < 44) return;
     for (const auto& [at, value] : {std::pair{4, size - 8}, std::pair{40, size - 44}}) {
         const char bytes[4] = {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
         f.seekp(at).write(bytes, 4);
@@ -288,10 +285,9 @@ bool SoundServer::startRecording(const std::string& wavPath) {
 }
 
 void SoundServer::stopRecording() {
-    if (recorder_ < 0) return;
     end_process(recorder_, SIGINT);  // the recorder completes the file's header
     recorder_ = -1;
-    if (name_ == "jack") complete_wav_sizes(recording_);
+    if (name_ == "jack") complete_wav_sizes(std::exchange(recording_, ""));
 }
 
 void SoundServer::kill() { end(SIGKILL); }
