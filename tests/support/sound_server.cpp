@@ -160,7 +160,8 @@ std::vector<std::string> SoundServer::backends() const {
 Environment SoundServer::environment(const std::string& backend) const {
     Environment environment = {{"XDG_RUNTIME_DIR", runtime_}, {"HOME", home_},
                                {"XDG_CONFIG_HOME", config_}, {"XDG_CONFIG_DIRS", config_},
-                               {"ALSOFT_CONF", "/dev/null"}, {"JACK_DEFAULT_SERVER", jackName_},
+                               {"ALSOFT_CONF", name_ == "jack" ? config_ + "/alsoft.conf" : "/dev/null"},
+                               {"JACK_DEFAULT_SERVER", jackName_},
                                {"JACK_NO_START_SERVER", "1"}, {"JACK_NO_AUDIO_RESERVATION", "1"}};
     if (!backend.empty()) environment.emplace_back("ALSOFT_DRIVERS", backend);
     // OpenAL Soft 1.19's jack backend allocates a buffer on a JACK thread
@@ -251,10 +252,17 @@ void SoundServer::startPipeWire() {
 // device reservation). The dummy driver keeps time without a card; its own
 // ports are left out, so that the only playback ports are the loopback's,
 // which give back on their capture side what they were given: the
-// recorder listens there before any client plays.
+// recorder listens there before any client plays. On a busy machine a
+// client can be late: in synchronous mode the cycle waits for it instead
+// of going on without its samples (the recorder's or the player's).
 void SoundServer::startJack() {
-    if (start({"jackd", "--no-realtime", "-n", jackName_, "-L", "2", "-d", "dummy", "-r", "44100", "-p", "1024",
-               "-P", "0", "-C", "0"},
+    // OpenAL Soft mixes two JACK periods (46 ms) ahead by default, also too
+    // little there: what is not mixed in time is played as silence. Much
+    // more would be lost at the end, since the programs close the device
+    // once the source has stopped, and what is mixed ahead then is not heard.
+    std::ofstream(config_ + "/alsoft.conf") << "[jack]\nbuffer-size = 4096\n";
+    if (start({"jackd", "--no-realtime", "--sync", "-n", jackName_, "-L", "2", "-d", "dummy", "-r", "44100",
+               "-p", "1024", "-P", "0", "-C", "0"},
               root_.path()) < 0)
         return;
     answers({"jack_lsp"}, 10000);
@@ -263,7 +271,8 @@ void SoundServer::startJack() {
 bool SoundServer::startRecording(const std::string& wavPath) {
     std::vector<std::string> argv;
     if (name_ == "jack")
-        argv = {"jack_rec", "-f", wavPath, "-d", "600", "-b", "16", "loopback:capture_1", "loopback:capture_2"};
+        argv = {"jack_rec", "-f", wavPath, "-d", "600", "-b", "16", "-B", "262144", "loopback:capture_1",
+                "loopback:capture_2"};
     else if (name_ == "pipewire")
         argv = {"pw-record", "-P", "{ stream.capture.sink = true }", "--rate", "44100", "--channels", "2",
                 "--format", "s16", wavPath};

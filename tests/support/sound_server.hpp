@@ -40,7 +40,7 @@ public:
     std::vector<std::string> backends() const;
     // What a client needs to reach the server, with ALSOFT_DRIVERS=backend
     // (none when backend is empty) and the library's configuration kept to
-    // its defaults.
+    // its defaults (with JACK, but for a larger buffer).
     Environment environment(const std::string& backend) const;
     // Empty when the installation's OpenAL Soft loads the client library of
     // backend, else the line in which it says that it cannot (a release may
