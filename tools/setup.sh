@@ -91,12 +91,13 @@ first_of() {
   return 1
 }
 
-# The ENTRYs (see install_packages) of which nothing is installed.
+# The ENTRYs (see install_packages) of which nothing is installed, on one line.
 unmet_entries() {
-  local entry
+  local entry unmet=()
   for entry in "$@"; do
-    first_of installed "$entry" >/dev/null || printf '%s\n' "$entry"
+    first_of installed "$entry" >/dev/null || unmet+=("$entry")
   done
+  echo "${unmet[*]}"
 }
 
 # install_packages [--no-recommends] ENTRY...: installs every ENTRY not yet
@@ -110,7 +111,7 @@ install_packages() {
     options=(--no-install-recommends)
     shift
   fi
-  mapfile -t unmet < <(unmet_entries "$@")
+  read -ra unmet <<<"$(unmet_entries "$@")"
   [ ${#unmet[@]} -gt 0 ] || return 0
   update_lists
   for entry in "${unmet[@]}"; do
@@ -229,9 +230,10 @@ case "$job" in
     ;;
 esac
 if ! can_install; then
-  mapfile -t missing < <(unmet_entries "${audio_packages[@]}" "${packages[@]}")
+  read -ra missing <<<"$(unmet_entries "${audio_packages[@]}" "${packages[@]}")"
   if [ ${#missing[@]} -gt 0 ]; then
-    list="${missing[*]}"
+    list=$(printf '%s, ' "${missing[@]}")
+    list=${list%, }
     echo "setup: missing packages: ${list//|/ or }; installing them needs root: run $0 as root, or with sudo installed" >&2
     exit 1
   fi
