@@ -38,7 +38,9 @@ held_lock() {
   local lock key
   for lock in "${apt_locks[@]}"; do
     [ -e "$lock" ] || continue
-    key=$(stat -c '%Hd %Ld %i' "$lock" | awk '{ printf "%02x:%02x:%s", $1, $2, $3 }')
+    # st_dev holds the minor number's low byte, the major, then the rest.
+    key=$(stat -c '%d %i' "$lock" |
+      awk '{ printf "%02x:%02x:%s", int($1 / 256) % 4096, $1 % 256 + int($1 / 1048576) * 256, $2 }')
     if awk -v key="$key" '{ for (i = 1; i < NF; ++i) if ($i == key) found = 1 } END { exit !found }' /proc/locks; then
       echo "$lock"
       return 0
@@ -219,7 +221,7 @@ case "$job" in
     preset=wine
     ;;
   ci)
-    install_packages --no-recommends "${ci_packages[@]}"
+    install_packages "${ci_packages[@]}"
     # The roots are made from the archive named in apt's package lists.
     tools/debian_archive.sh >/dev/null 2>&1 || update_lists
     exit 0
