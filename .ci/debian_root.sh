@@ -138,15 +138,9 @@ exec 9>"$cache/$release.lock"
 flock 9
 
 if [ -z "$(find "$pristine.ready" -mtime -30 2>/dev/null)" ]; then
-  if ! command -v debootstrap >/dev/null; then
-    step "installing debootstrap"
-    apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y debootstrap
-  fi
-  if ! archive=$("$repo/tools/debian_archive.sh" 2>/dev/null); then
-    apt-get update
-    archive=$("$repo/tools/debian_archive.sh")
-  fi
+  # debootstrap and apt's package lists, waiting for any other apt run.
+  "$repo/tools/setup.sh" ci
+  archive=$("$repo/tools/debian_archive.sh")
   # An older debootstrap may have no script for a newer release; the one for
   # unstable serves testing as well.
   script=/usr/share/debootstrap/scripts/$release
