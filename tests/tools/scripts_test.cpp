@@ -33,6 +33,8 @@ std::string snapshot(const fs::path& dir) {
     return all;
 }
 
+void PrintTo(const ScriptCase& c, std::ostream* os) { *os << c.name; }
+
 class Scripts : public testing::TestWithParam<ScriptCase> {};
 
 TEST_P(Scripts, LeaveWhatIsNotTheirsAndWaitForTheUsersApt) {
