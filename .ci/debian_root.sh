@@ -9,7 +9,13 @@
 #   .ci/debian_root.sh RELEASE first-run
 #       only tools/run.sh, as a first-time user runs it (bookworm, trixie or
 #       forky), with nothing downloaded before: how many packages it
-#       installs, how much it downloads and how long until the first dot
+#       installs, how much it downloads and how long until the first dot.
+#       dpkg there syncs every file it writes, as on a user's machine.
+#   .ci/debian_root.sh RELEASE ci
+#       .ci/run itself (bookworm, trixie or forky) on a fresh minimal system
+#       where nothing was installed or downloaded before: .ci/run installs
+#       what it needs, and its own roots are made from scratch inside this
+#       one (their cache is inside it and goes with it)
 #   (as root; needs network to the Debian archive that this machine's apt uses)
 #
 # The system is a root folder made by debootstrap (--variant=minbase) from
@@ -29,7 +35,10 @@ case "$release:$mode" in
   trixie:both | trixie:first-run) name="Debian 13" ;;
   forky:both | forky:first-run) name="Debian testing" ;;
   bookworm:first-run) name="Debian 12" ;;
-  *) echo "usage: $0 trixie|forky [first-run], or $0 bookworm first-run" >&2; exit 2 ;;
+  bookworm:ci) name="Debian 12" ;;
+  trixie:ci) name="Debian 13" ;;
+  forky:ci) name="Debian testing" ;;
+  *) echo "usage: $0 trixie|forky [first-run|ci], or $0 bookworm first-run|ci" >&2; exit 2 ;;
 esac
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cache=${QUORVEL_CI_CACHE:-/var/cache/quorvel-ci}
@@ -50,15 +59,26 @@ mounts_below() {
   awk -v dir="$1" '$2 == dir || index($2, dir "/") == 1 { print $2 }' /proc/self/mounts | sort -r
 }
 
-# Ends every process whose root is the folder (all started by this script),
-# then unmounts everything below it. Fails when something stays mounted.
+# True when process folder /proc/PID runs in the root folder DIR or in one
+# below it (the roots of a ci run). The root itself is compared as a file,
+# not by its path: inside a root, the path of a process's root outside it
+# reads the same as a folder of the same name inside.
+in_root_folder() {
+  [ "$1/root" -ef "$2" ] && return 0
+  case "$(readlink "$1/root" 2>/dev/null)" in "$2"/*) return 0 ;; esac
+  return 1
+}
+
+# Ends every process whose root is the folder, or one below it (all started
+# by this script), then unmounts everything below it. Fails when something
+# stays mounted.
 release() {
   local dir=$1 pid signal mount
   [ -d "$dir" ] || return 0
   for signal in TERM KILL; do
     local found=""
     for pid in /proc/[0-9]*; do
-      if [ "$(readlink "$pid/root" 2>/dev/null)" = "$dir" ]; then
+      if in_root_folder "$pid" "$dir"; then
         kill "-$signal" "${pid#/proc/}" 2>/dev/null && found=1
       fi
     done
@@ -118,15 +138,9 @@ exec 9>"$cache/$release.lock"
 flock 9
 
 if [ -z "$(find "$pristine.ready" -mtime -30 2>/dev/null)" ]; then
-  if ! command -v debootstrap >/dev/null; then
-    step "installing debootstrap"
-    apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y debootstrap
-  fi
-  if ! archive=$("$repo/tools/debian_archive.sh" 2>/dev/null); then
-    apt-get update
-    archive=$("$repo/tools/debian_archive.sh")
-  fi
+  # debootstrap and apt's package lists, waiting for any other apt run.
+  "$repo/tools/setup.sh" ci
+  archive=$("$repo/tools/debian_archive.sh")
   # An older debootstrap may have no script for a newer release; the one for
   # unstable serves testing as well.
   script=/usr/share/debootstrap/scripts/$release
@@ -149,24 +163,34 @@ cp --remove-destination /etc/resolv.conf "$work/etc/resolv.conf"
 if [ "$release" = forky ]; then
   echo 'Acquire::Check-Valid-Until "false";' > "$work/etc/apt/apt.conf.d/99quorvel-ci-snapshot"
 fi
-# The copy is thrown away after the run: dpkg need not sync every file.
-echo force-unsafe-io > "$work/etc/dpkg/dpkg.cfg.d/quorvel-ci-unsafe-io"
+# The copy is thrown away after the run: dpkg need not sync every file. A
+# first run is timed as a user sees it, with dpkg as it comes.
+[ "$mode" = first-run ] ||
+  echo force-unsafe-io > "$work/etc/dpkg/dpkg.cfg.d/quorvel-ci-unsafe-io"
 # Nor may a package start a service in it.
 printf '#!/bin/sh\nexit 101\n' > "$work/usr/sbin/policy-rc.d"
 chmod +x "$work/usr/sbin/policy-rc.d"
 for dir in proc sys dev dev/pts; do
   mount --bind "/$dir" "$work/$dir"
 done
-# A first run downloads everything itself; the others keep what they fetch.
-[ "$mode" = first-run ] || mount --bind "$archives" "$work/var/cache/apt/archives"
+# A first run and a ci run download everything themselves; the others keep
+# what they fetch.
+case "$mode" in first-run | ci) ;; *) mount --bind "$archives" "$work/var/cache/apt/archives" ;; esac
 
 commit=$(git -C "$repo" rev-parse --short HEAD)
-step "the tracked files of commit $commit into /root/quorvel"
 if [ -n "$(git -C "$repo" status --porcelain --untracked-files=no)" ]; then
   echo "(local changes in $repo are not part of this run)"
 fi
-mkdir "$work/root/quorvel"
-git -C "$repo" archive HEAD | tar -x -C "$work/root/quorvel"
+if [ "$mode" = ci ]; then
+  # .ci/run makes its roots from a git checkout: a clone at the commit.
+  step "a clone of $repo at commit $commit into /root/quorvel"
+  git clone --quiet --no-hardlinks --no-checkout "$repo" "$work/root/quorvel"
+  git -C "$work/root/quorvel" checkout --quiet --detach "$(git -C "$repo" rev-parse HEAD)"
+else
+  step "the tracked files of commit $commit into /root/quorvel"
+  mkdir "$work/root/quorvel"
+  git -C "$repo" archive HEAD | tar -x -C "$work/root/quorvel"
+fi
 
 # Runs a command line in the checkout inside the root, as root, with nothing
 # of this script's environment but HOME and PATH (no TERM, no locale).
@@ -197,6 +221,13 @@ if [ "$mode" = first-run ]; then
          awk "{ total += \$2 == \"k\" ? \$1 / 1000 : \$1 } END { printf \"%.1f\", total }")" \
       "$(awk -v a="$(cat /root/first-dot)" -v b="$started" "BEGIN { print a - b }")"'
   step "done in $SECONDS s"
+  exit 0
+fi
+
+if [ "$mode" = ci ]; then
+  step ".ci/run, the first command on this system"
+  in_root '.ci/run'
+  step "passed in $SECONDS s"
   exit 0
 fi
 

@@ -39,4 +39,19 @@ if(BUILD_TESTING AND NOT ENABLE_SANITIZERS)
   endif()
   add_test(NAME release_bundle COMMAND ${CMAKE_SOURCE_DIR}/tools/check_bundle.sh ${bundle_platform} ${CMAKE_BINARY_DIR})
   set_tests_properties(release_bundle PROPERTIES LABELS bundle TIMEOUT 300)
+  if(WIN32)
+    # A wine prefix of the user's, named by WINEPREFIX, is neither used nor
+    # changed by the check: its files' checksums before and after.
+    set(users_prefix ${CMAKE_BINARY_DIR}/users-wineprefix)
+    add_test(NAME release_bundle_users_prefix_before COMMAND sh -c [=[
+      rm -rf "$0" && mkdir -p "$0/drive_c" && echo mine > "$0/drive_c/notes.txt" &&
+      echo 'WINE REGISTRY' > "$0/system.reg" && find "$0" -type f -exec sha256sum {} + | sort > "$0.sha256"
+      ]=] ${users_prefix})
+    add_test(NAME release_bundle_users_prefix_after COMMAND sh -c [=[
+      find "$0" -type f -exec sha256sum {} + | sort | diff "$0.sha256" -
+      ]=] ${users_prefix})
+    set_tests_properties(release_bundle_users_prefix_before PROPERTIES FIXTURES_SETUP users_prefix LABELS bundle)
+    set_tests_properties(release_bundle_users_prefix_after PROPERTIES FIXTURES_CLEANUP users_prefix LABELS bundle)
+    set_tests_properties(release_bundle PROPERTIES FIXTURES_REQUIRED users_prefix ENVIRONMENT WINEPREFIX=${users_prefix})
+  endif()
 endif()

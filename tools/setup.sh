@@ -10,6 +10,12 @@
 #   tools/setup.sh fuzz       the WAV reader's fuzz target, with clang (build/fuzz)
 #   tools/setup.sh windows    the Windows programs, cross-built (build/windows)
 #   tools/setup.sh wine       the tests that run those under wine (build/wine)
+#   tools/setup.sh ci         only what .ci/run needs on the machine itself
+#                             (debootstrap, git, apt's package lists); no build
+# Installing takes root: as an ordinary user it goes through sudo; without
+# sudo it names the missing packages and stops before anything is built.
+# apt-get update runs at most once. While another apt or dpkg run (the
+# user's own, unattended-upgrades) holds apt's locks, it says so and waits.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 job="${1:-default}"
@@ -18,6 +24,44 @@ step() { printf '==> %s [%d s]\n' "$*" "$SECONDS"; }
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+can_install() { [ -z "$sudo" ] || command -v sudo >/dev/null; }
+
+# The lock files of apt and dpkg, as apt is configured here.
+eval "$(apt-config shell lists_dir Dir::State::Lists/d status_file Dir::State::status/f \
+  archives_dir Dir::Cache::Archives/d)"
+apt_locks=("${status_file%/*}/lock-frontend" "${status_file%/*}/lock" "${lists_dir%/}/lock"
+  "${archives_dir%/}/lock")
+
+# The lock file (of apt_locks) that some process holds now, if any: its
+# device and inode in /proc/locks, which lists apt's locks and flock's alike.
+held_lock() {
+  local lock key
+  for lock in "${apt_locks[@]}"; do
+    [ -e "$lock" ] || continue
+    # st_dev holds the minor number's low byte, the major, then the rest.
+    key=$(stat -c '%d %i' "$lock" |
+      awk '{ printf "%02x:%02x:%s", int($1 / 256) % 4096, $1 % 256 + int($1 / 1048576) * 256, $2 }')
+    if awk -v key="$key" '{ for (i = 1; i < NF; ++i) if ($i == key) found = 1 } END { exit !found }' /proc/locks; then
+      echo "$lock"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# apt-get with root's rights, once no other apt or dpkg run holds apt's
+# locks (apt-get update would fail at once on them; apt-get install waits
+# as well, for a run that takes them in between).
+apt_get() {
+  local lock held=""
+  while lock=$(held_lock); do
+    [ "$lock" = "$held" ] || echo "setup: waiting for another apt or dpkg run to end (it holds $lock)" >&2
+    held=$lock
+    sleep 1
+  done
+  [ -z "$held" ] || echo "setup: apt's locks are free again; going on" >&2
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=3600 "$@"
+}
 
 installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
@@ -34,7 +78,7 @@ lists_updated=""
 update_lists() {
   [ -z "$lists_updated" ] || return 0
   step "Updating the package lists (apt-get update)"
-  $sudo apt-get update
+  apt_get update
   lists_updated=1
 }
 
@@ -49,6 +93,15 @@ first_of() {
   return 1
 }
 
+# The ENTRYs (see install_packages) of which nothing is installed, on one line.
+unmet_entries() {
+  local entry unmet=()
+  for entry in "$@"; do
+    first_of installed "$entry" >/dev/null || unmet+=("$entry")
+  done
+  echo "${unmet[*]}"
+}
+
 # install_packages [--no-recommends] ENTRY...: installs every ENTRY not yet
 # installed. An ENTRY is a package name, or alternatives "a|b" for a package
 # named differently between releases: any one installed satisfies it,
@@ -60,9 +113,7 @@ install_packages() {
     options=(--no-install-recommends)
     shift
   fi
-  for entry in "$@"; do
-    first_of installed "$entry" >/dev/null || unmet+=("$entry")
-  done
+  read -ra unmet <<<"$(unmet_entries "$@")"
   [ ${#unmet[@]} -gt 0 ] || return 0
   update_lists
   for entry in "${unmet[@]}"; do
@@ -73,7 +124,7 @@ install_packages() {
     wanted+=("$chosen")
   done
   step "Installing ${wanted[*]}"
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y "${options[@]}" "${wanted[@]}"
+  apt_get install -y "${options[@]}" "${wanted[@]}"
 }
 
 # What the programs need: the build, and OpenAL. OpenAL Soft's library comes
@@ -101,25 +152,41 @@ windows_packages=(
   gcc-mingw-w64-x86-64-posix         #   and its C compiler, for OpenAL Soft
   wine wine64                        # runs the Windows programs and their tests here
 )
+ci_packages=(
+  debootstrap                        # makes the Debian roots of .ci/debian_root.sh
+  git                                # copies the checked-out commit into them
+)
+# The version of OpenAL Soft that is installed, else the one on offer;
+# nothing when the package lists know none.
+openal_version() {
+  local version
+  version=$(dpkg-query -W -f='${Version}' libopenal1 2>/dev/null || true)
+  [ -n "$version" ] || version=$(LC_ALL=C apt-cache policy libopenal1 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+  [ "$version" = "(none)" ] || printf '%s\n' "$version"
+}
 # The sound server the tests start, with its command-line clients: PipeWire
 # and WirePlumber where the release's OpenAL Soft has its PipeWire backend
 # (1.22 and later: Debian 13, testing), PulseAudio before (Debian 12); JACK
 # (jackd2) on every release, with its clients and recorder (in jackd2 itself
-# before Debian 13, in jack-example-tools since).
-sound_server_packages() {
+# before Debian 13, in jack-example-tools since); in this shell's
+# server_packages. The package lists are read first when they do not know
+# OpenAL Soft yet.
+choose_sound_server() {
   local version
-  version=$(LC_ALL=C apt-cache policy libopenal1 2>/dev/null | sed -n 's/^ *Candidate: *//p')
-  if [ -z "$version" ] || [ "$version" = "(none)" ]; then
-    update_lists >&2
-    version=$(LC_ALL=C apt-cache policy libopenal1 2>/dev/null | sed -n 's/^ *Candidate: *//p')
+  version=$(openal_version)
+  if [ -z "$version" ] && can_install; then
+    update_lists
+    version=$(openal_version)
   fi
-  local jack=jackd2
-  ! offered jack-example-tools || jack+=" jack-example-tools"
-  if dpkg --compare-versions "${version:-0}" ge 1:1.22; then
-    echo pipewire pipewire-bin wireplumber pipewire-pulse pulseaudio-utils $jack
+  if [ -z "$version" ]; then
+    server_packages=('pulseaudio|pipewire')  # unknown until the lists are read
+  elif dpkg --compare-versions "$version" ge 1:1.22; then
+    server_packages=(pipewire pipewire-bin wireplumber pipewire-pulse pulseaudio-utils)
   else
-    echo pulseaudio pulseaudio-utils $jack
+    server_packages=(pulseaudio pulseaudio-utils)
   fi
+  server_packages+=(jackd2)
+  ! offered jack-example-tools || server_packages+=(jack-example-tools)
 }
 
 # jackd2 asks when it is installed whether its users may ask for realtime
@@ -128,6 +195,7 @@ sound_server_packages() {
 # installed, so no question stops the installation.
 answer_jackd2_question() {
   installed jackd2 && return 0
+  can_install || return 0  # install_packages says what is missing
   echo 'jackd2 jackd/tweak_rt_limits boolean false' | $sudo debconf-set-selections
 }
 
@@ -148,7 +216,7 @@ case "$job" in
     [ -f build/default/CMakeCache.txt ] || configure_options=(-DBUILD_TESTING=OFF)
     ;;
   default | sanitize)
-    read -ra server_packages <<<"$(sound_server_packages)"
+    choose_sound_server
     answer_jackd2_question
     packages=("${run_packages[@]}" "${test_packages[@]}" "${server_packages[@]}")
     preset=$job
@@ -167,11 +235,26 @@ case "$job" in
     packages=("${run_packages[@]}" "${test_packages[@]}" "${windows_packages[@]}")
     preset=wine
     ;;
+  ci)
+    install_packages "${ci_packages[@]}"
+    # The roots are made from the archive named in apt's package lists.
+    tools/debian_archive.sh >/dev/null 2>&1 || update_lists
+    exit 0
+    ;;
   *)
-    echo "usage: $0 run|default|sanitize|fuzz|windows|wine" >&2
+    echo "usage: $0 run|default|sanitize|fuzz|windows|wine|ci" >&2
     exit 2
     ;;
 esac
+if ! can_install; then
+  read -ra missing <<<"$(unmet_entries "${audio_packages[@]}" "${packages[@]}")"
+  if [ ${#missing[@]} -gt 0 ]; then
+    list=$(printf '%s, ' "${missing[@]}")
+    list=${list%, }
+    echo "setup: missing packages: ${list//|/ or }; installing them needs root: run $0 as root, or with sudo installed" >&2
+    exit 1
+  fi
+fi
 install_packages "${audio_packages[@]}"
 install_packages --no-recommends "${packages[@]}"
 

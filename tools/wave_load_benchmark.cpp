@@ -11,6 +11,7 @@
 // OpenAL's copy.
 //
 // Usage: wave_load_benchmark [DIR] [MiB ...]   (default: . 16 256 1024)
+// The files go into a folder of its own made in DIR, removed at the end.
 
 #include <AL/al.h>
 #include <AL/alc.h>
@@ -146,8 +147,22 @@ double peak_load_mib(const std::string& path) {
 
 }  // namespace
 
+// A new folder of its own in parent (nothing there is overwritten), removed
+// when this object goes; its files are removed by whoever wrote them.
+struct OwnFolder {
+    std::string path;
+    explicit OwnFolder(const std::string& parent) : path(parent + "/wave-benchmark-XXXXXX") {
+        if (mkdtemp(path.data()) == nullptr) {
+            std::perror(path.c_str());
+            std::exit(1);
+        }
+    }
+    ~OwnFolder() { rmdir(path.c_str()); }
+};
+
 int main(int argc, char** argv) {
-    std::string dir = argc > 1 ? argv[1] : ".";
+    const OwnFolder folder(argc > 1 ? argv[1] : ".");
+    const std::string& dir = folder.path;
     std::vector<int64_t> sizes;
     for (int i = 2; i < argc; ++i) sizes.push_back(std::atoll(argv[i]));
     if (sizes.empty()) sizes = {16, 256, 1024};
