@@ -16,6 +16,12 @@
 #       where nothing was installed or downloaded before: .ci/run installs
 #       what it needs, and its own roots are made from scratch inside this
 #       one (their cache is inside it and goes with it)
+#   .ci/debian_root.sh bookworm --arch arm64
+#       Debian 12 for arm64 (a Raspberry Pi, for one), run through qemu-user
+#   --arch ARCH (anywhere after the release) makes the root for another
+#       Debian architecture; its programs run through qemu-user-static, which
+#       is installed on this machine with binfmt-support when missing (with
+#       binfmt_misc mounted when it is not). Only arm64 is known to it.
 #   (as root; needs network to the Debian archive that this machine's apt uses)
 #
 # The system is a root folder made by debootstrap (--variant=minbase) from
@@ -28,24 +34,44 @@
 # failure and interruption included, before anything is removed.
 #
 # QUORVEL_CI_CACHE names another cache folder (default /var/cache/quorvel-ci).
+# A foreign architecture's files there have it in their names
+# (bookworm-arm64-minbase and so on).
 set -euo pipefail
-release=${1:-}
-mode=${2:-both}
-case "$release:$mode" in
-  trixie:both | trixie:first-run) name="Debian 13" ;;
-  forky:both | forky:first-run) name="Debian testing" ;;
-  bookworm:first-run) name="Debian 12" ;;
+usage="usage: $0 trixie|forky [first-run|ci], $0 bookworm first-run|ci, or $0 trixie|forky|bookworm [first-run] --arch arm64"
+arch="" positional=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --arch) [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }; arch=$2; shift 2 ;;
+    --arch=*) arch=${1#--arch=}; shift ;;
+    *) positional+=("$1"); shift ;;
+  esac
+done
+release=${positional[0]:-}
+mode=${positional[1]:-both}
+[ "${#positional[@]}" -le 2 ] || { echo "$usage" >&2; exit 2; }
+[ "$arch" != "$(dpkg --print-architecture)" ] || arch=""
+case "$arch" in
+  "") qemu="" ;;
+  arm64) qemu=aarch64 ;;
+  *) echo "$0: no emulator known for the architecture $arch" >&2; exit 2 ;;
+esac
+case "$release:$mode${arch:+:foreign}" in
+  trixie:both* | trixie:first-run*) name="Debian 13" ;;
+  forky:both* | forky:first-run*) name="Debian testing" ;;
+  bookworm:first-run* | bookworm:both:foreign) name="Debian 12" ;;
   bookworm:ci) name="Debian 12" ;;
   trixie:ci) name="Debian 13" ;;
   forky:ci) name="Debian testing" ;;
-  *) echo "usage: $0 trixie|forky [first-run|ci], or $0 bookworm first-run|ci" >&2; exit 2 ;;
+  *) echo "$usage" >&2; exit 2 ;;
 esac
+name+=${arch:+ $arch}
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cache=${QUORVEL_CI_CACHE:-/var/cache/quorvel-ci}
-pristine=$cache/$release-minbase    # as debootstrap made it; never entered
-work=$cache/$release-run            # this run's copy
-archives=$cache/$release-archives   # packages downloaded in the copies
-keptWave=$cache/$release-quorvel-output.wav
+root=$release${arch:+-$arch}        # the cache's names for this root
+pristine=$cache/$root-minbase       # as debootstrap made it; never entered
+work=$cache/$root-run               # this run's copy
+archives=$cache/$root-archives      # packages downloaded in the copies
+keptWave=$cache/$root-quorvel-output.wav
 
 step() { printf '==> %s (%d s): %s\n' "$name" "$SECONDS" "$*"; }
 
@@ -119,23 +145,50 @@ stop_child() {
   wait "$child" 2>/dev/null || true
 }
 
+# The copies are this run's only once it holds the root's lock: a run still
+# waiting for it leaves alone what the run before it is using.
+locked=""
 cleanup() {
   local status=$?
   trap - EXIT INT TERM
   [ "$status" -eq 0 ] || step "failed or interrupted (exit status $status); cleaning up"
   stop_child
-  remove_root "$work" || true
-  remove_root "$pristine.new" || true
+  if [ -n "$locked" ]; then
+    remove_root "$work" || true
+    remove_root "$pristine.new" || true
+  fi
   exit "$status"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
+# The foreign architecture's programs run through qemu-user: its static
+# emulator, registered with binfmt_misc so that the kernel hands it every
+# program of that architecture, in the root as well (the "fix binary" flag
+# keeps the emulator open from this system).
+emulation() {
+  if ! [ -x "/usr/bin/qemu-$qemu-static" ] || ! command -v update-binfmts >/dev/null; then
+    step "installing qemu-user-static and binfmt-support on this machine"
+    local install=(apt-get -o DPkg::Lock::Timeout=600 install -y qemu-user-static binfmt-support)
+    DEBIAN_FRONTEND=noninteractive "${install[@]}" || { apt-get update && DEBIAN_FRONTEND=noninteractive "${install[@]}"; }
+  fi
+  if ! [ -e /proc/sys/fs/binfmt_misc/register ]; then
+    mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+  fi
+  if ! [ -e "/proc/sys/fs/binfmt_misc/qemu-$qemu" ]; then
+    update-binfmts --enable "qemu-$qemu"
+  fi
+  grep -qx enabled "/proc/sys/fs/binfmt_misc/qemu-$qemu" ||
+    { echo "$0: qemu-$qemu is registered with binfmt_misc but disabled" >&2; exit 1; }
+}
+
 mkdir -p "$cache" "$archives/partial"
-# One run of a release at a time on this machine: they share its cache.
-exec 9>"$cache/$release.lock"
+# One run of a root at a time on this machine: they share its cache.
+exec 9>"$cache/$root.lock"
 flock 9
+locked=1
+[ -z "$qemu" ] || emulation
 
 if [ -z "$(find "$pristine.ready" -mtime -30 2>/dev/null)" ]; then
   # debootstrap and apt's package lists, waiting for any other apt run.
@@ -148,7 +201,7 @@ if [ -z "$(find "$pristine.ready" -mtime -30 2>/dev/null)" ]; then
   step "making a minimal root with debootstrap from $archive (once per machine)"
   rm -f "$pristine.ready"
   remove_root "$pristine.new"
-  in_background debootstrap --variant=minbase "$release" "$pristine.new" "$archive" "$script"
+  in_background debootstrap --variant=minbase ${arch:+--arch="$arch"} "$release" "$pristine.new" "$archive" "$script"
   remove_root "$pristine"
   mv "$pristine.new" "$pristine"
   date -u > "$pristine.ready"

@@ -155,6 +155,7 @@ windows_packages=(
 ci_packages=(
   debootstrap                        # makes the Debian roots of .ci/debian_root.sh
   git                                # copies the checked-out commit into them
+  qemu-user-static binfmt-support    # run the arm64 root's programs
 )
 # The version of OpenAL Soft that is installed, else the one on offer;
 # nothing when the package lists know none.
