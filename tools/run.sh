@@ -3,8 +3,8 @@
 # does those), and runs one of them on this terminal:
 #   tools/run.sh            runs quorvel (plays Footsteps.wav)
 #   tools/run.sh ferrowin   runs ferrowin (the EFX report)
-# With a sound server running (PipeWire or PulseAudio) OpenAL Soft plays
-# through it, and that is said on standard error. On a machine without a
+# With a sound server running (PipeWire, PulseAudio or JACK) OpenAL Soft
+# plays through it, and that is said on standard error. On a machine without a
 # sound card or sound server, OpenAL Soft is told to render into a WAV file
 # instead, and the path of that file is shown. What the user set for the run
 # (PULSE_SINK or PIPEWIRE_NODE choosing a sink, ALSOFT_DRIVERS, ALSOFT_CONF)
@@ -30,10 +30,14 @@ answers() {
 }
 
 # The sound server that answers here, by name; nothing when none does (no
-# socket, or one left behind by a server that is gone).
+# socket, or one left behind by a server that is gone). The JACK server is
+# the one its clients reach, $JACK_DEFAULT_SERVER or "default"; asking it
+# never starts one.
 sound_server() {
   if [ -S "$runtime/pipewire-0" ] && answers pw-cli info 0; then echo PipeWire
   elif [ -S "$runtime/pulse/native" ] && answers pactl info; then echo PulseAudio
+  elif [ -S "/dev/shm/jack_${JACK_DEFAULT_SERVER:-default}_$(id -u)_0" ] &&
+    JACK_NO_START_SERVER=1 answers jack_lsp; then echo JACK
   fi
 }
 
@@ -45,6 +49,9 @@ build="$PWD/build/default"
 if [ -z "${ALSOFT_DRIVERS:-}" ]; then
   server=$(sound_server)
   if [ -n "$server" ]; then
+    # OpenAL Soft 1.19 (Debian 12) tries JACK first, but later releases try
+    # ALSA before it, which fails without a free card: JACK is named.
+    [ "$server" != JACK ] || export ALSOFT_DRIVERS=jack
     echo "Sound server $server is running: the sound plays through it" >&2
   elif [ -n "${ALSOFT_CONF:-}" ]; then
     echo "No sound server here: OpenAL Soft is left to the configuration in ALSOFT_CONF ($ALSOFT_CONF)" >&2

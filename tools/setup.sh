@@ -103,7 +103,9 @@ windows_packages=(
 )
 # The sound server the tests start, with its command-line clients: PipeWire
 # and WirePlumber where the release's OpenAL Soft has its PipeWire backend
-# (1.22 and later: Debian 13, testing), PulseAudio before (Debian 12).
+# (1.22 and later: Debian 13, testing), PulseAudio before (Debian 12); JACK
+# (jackd2) on every release, with its clients and recorder (in jackd2 itself
+# before Debian 13, in jack-example-tools since).
 sound_server_packages() {
   local version
   version=$(LC_ALL=C apt-cache policy libopenal1 2>/dev/null | sed -n 's/^ *Candidate: *//p')
@@ -111,11 +113,22 @@ sound_server_packages() {
     update_lists >&2
     version=$(LC_ALL=C apt-cache policy libopenal1 2>/dev/null | sed -n 's/^ *Candidate: *//p')
   fi
+  local jack=jackd2
+  ! offered jack-example-tools || jack+=" jack-example-tools"
   if dpkg --compare-versions "${version:-0}" ge 1:1.22; then
-    echo pipewire pipewire-bin wireplumber pipewire-pulse pulseaudio-utils
+    echo pipewire pipewire-bin wireplumber pipewire-pulse pulseaudio-utils $jack
   else
-    echo pulseaudio pulseaudio-utils
+    echo pulseaudio pulseaudio-utils $jack
   fi
+}
+
+# jackd2 asks when it is installed whether its users may ask for realtime
+# scheduling (an entry in the system's limits); the tests ask for none. The
+# answer, no, is given only to that question and only before jackd2 is
+# installed, so no question stops the installation.
+answer_jackd2_question() {
+  installed jackd2 && return 0
+  echo 'jackd2 jackd/tweak_rt_limits boolean false' | $sudo debconf-set-selections
 }
 
 # Each job: its packages, its preset, and what to build of it.
@@ -136,6 +149,7 @@ case "$job" in
     ;;
   default | sanitize)
     read -ra server_packages <<<"$(sound_server_packages)"
+    answer_jackd2_question
     packages=("${run_packages[@]}" "${test_packages[@]}" "${server_packages[@]}")
     preset=$job
     configure_options=(-DBUILD_TESTING=ON)

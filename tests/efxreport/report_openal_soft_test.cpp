@@ -195,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(Configurations, OpenAlSoftReport,
 class OpenAlSoftReportThroughServer : public testing::TestWithParam<std::string> {};
 
 TEST_P(OpenAlSoftReportThroughServer, IsTheReportOfTheNullBackend) {
-    SoundServer server;
+    SoundServer server(GetParam());
     ASSERT_TRUE(server.ready()) << server.problem();
     if (const std::string why = server.unloadable(GetParam()); !why.empty()) GTEST_SKIP() << why;
     ASSERT_TRUE(server.ready(GetParam())) << server.problem();

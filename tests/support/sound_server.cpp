@@ -77,6 +77,27 @@ void end_process(pid_t pid, int signal) {
     }
 }
 
+// jack_rec, interrupted, leaves its WAV header's sizes at zero: they are
+// set from the file's length (its 44-byte header, then the samples).
+void complete_wav_sizes(const std::string& path) {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary | std::ios::ate);
+    const auto size = static_cast<uint32_t>(f.tellg());
+    if (!f || size < 44) return;
+    for (const auto& [at, value] : {std::pair{4, size - 8}, std::pair{40, size - 44}}) {
+        const char bytes[4] = {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
+        f.seekp(at).write(bytes, 4);
+    }
+}
+
+// What a killed client of a JACK server leaves in /dev/shm (a semaphore)
+// bears the server's name.
+void remove_jack_leftovers(const std::string& server) {
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator("/dev/shm", ignored))
+        if (entry.path().filename().string().find("_" + server + "_") != std::string::npos)
+            fs::remove(entry.path(), ignored);
+}
+
 const char* const kNullSinks =
     "context.objects = [\n"
     "  { factory = adapter args = { factory.name = support.null-audio-sink node.name = \"s1\"\n"
@@ -88,14 +109,18 @@ const char* const kNullSinks =
 
 }  // namespace
 
-SoundServer::SoundServer() : root_("server.log") {
+SoundServer::SoundServer(const std::string& backend) : root_("server.log") {
     runtime_ = root_.directory() + "/run";
     home_ = root_.directory() + "/home";
     config_ = root_.directory() + "/config";
     for (const std::string& dir : {runtime_, home_, config_}) fs::create_directories(dir);
     ::chmod(runtime_.c_str(), 0700);
-    name_ = SOUND_SERVER;
-    if (name_ == "pipewire")
+    // Private to the test, so that no other JACK server is ever reached.
+    jackName_ = fs::path(root_.directory()).filename().string();
+    name_ = backend == "jack" ? "jack" : SOUND_SERVER;
+    if (name_ == "jack")
+        startJack();
+    else if (name_ == "pipewire")
         startPipeWire();
     else
         startPulseAudio();
@@ -108,16 +133,27 @@ SoundServer::SoundServer() : root_("server.log") {
 
 SoundServer::~SoundServer() {
     stopRecording();
-    kill();
+    if (name_ != "jack") {
+        kill();
+        return;
+    }
+    // A killed jackd keeps its place in JACK's registry of servers (eight
+    // places for the whole machine, its user's own servers included) and
+    // leaves its socket behind, until a server of its name starts: one
+    // does, and is ended as asked.
+    if (servers_.empty()) startJack();
+    end(SIGTERM);
+    remove_jack_leftovers(jackName_);
 }
 
 std::vector<std::string> SoundServer::releaseBackends() {
-    if (std::string(SOUND_SERVER) != "pipewire") return {"pulse"};
-    if (find_program("pipewire-pulse").empty()) return {"pipewire"};
-    return {"pipewire", "pulse"};
+    if (std::string(SOUND_SERVER) != "pipewire") return {"pulse", "jack"};
+    if (find_program("pipewire-pulse").empty()) return {"pipewire", "jack"};
+    return {"pipewire", "pulse", "jack"};
 }
 
 std::vector<std::string> SoundServer::backends() const {
+    if (name_ == "jack") return {"jack"};
     if (name_ == "pipewire") return pulseClients_ ? std::vector<std::string>{"pipewire", "pulse"}
                                                   : std::vector<std::string>{"pipewire"};
     return {"pulse"};
@@ -126,8 +162,13 @@ std::vector<std::string> SoundServer::backends() const {
 Environment SoundServer::environment(const std::string& backend) const {
     Environment environment = {{"XDG_RUNTIME_DIR", runtime_}, {"HOME", home_},
                                {"XDG_CONFIG_HOME", config_}, {"XDG_CONFIG_DIRS", config_},
-                               {"ALSOFT_CONF", "/dev/null"}};
+                               {"ALSOFT_CONF", name_ == "jack" ? config_ + "/alsoft.conf" : "/dev/null"},
+                               {"JACK_DEFAULT_SERVER", jackName_},
+                               {"JACK_NO_START_SERVER", "1"}, {"JACK_NO_AUDIO_RESERVATION", "1"}};
     if (!backend.empty()) environment.emplace_back("ALSOFT_DRIVERS", backend);
+    // OpenAL Soft 1.19's jack backend allocates a buffer on a JACK thread
+    // (the server's buffer-size call) and never frees it.
+    if (backend == "jack") environment.emplace_back("ASAN_OPTIONS", "detect_leaks=0");
     return environment;
 }
 
@@ -213,11 +254,34 @@ void SoundServer::startPipeWire() {
     if (!pulseClients_) pulseProblem_ = std::exchange(problem_, "");
 }
 
+// No realtime scheduling asked for, no D-Bus (jackd, not jackdbus, and no
+// device reservation). The dummy driver keeps time without a card; its own
+// ports are left out, so that the only playback ports are the loopback's,
+// which give back on their capture side what they were given: the
+// recorder listens there before any client plays. On a busy machine a
+// client can be late: in synchronous mode the cycle waits for it instead
+// of going on without its samples (the recorder's or the player's).
+void SoundServer::startJack() {
+    // OpenAL Soft mixes two JACK periods (46 ms) ahead by default, also too
+    // little there: what is not mixed in time is played as silence. Much
+    // more would be lost at the end, since the programs close the device
+    // once the source has stopped, and what is mixed ahead then is not heard.
+    std::ofstream(config_ + "/alsoft.conf") << "[jack]\nbuffer-size = 4096\n";
+    if (start({"jackd", "--no-realtime", "--sync", "-n", jackName_, "-L", "2", "-d", "dummy", "-r", "44100",
+               "-p", "1024", "-P", "0", "-C", "0"},
+              root_.path()) < 0)
+        return;
+    answers({"jack_lsp"}, 10000);
+}
+
 bool SoundServer::startRecording(const std::string& wavPath, const std::string& sink) {
     std::vector<std::string> argv;
-    if (name_ == "pipewire")
-        argv = {"pw-record", "--target=" + (sink.empty() ? "auto" : sink), "-P", "{ stream.capture.sink = true }",
-                "--rate", "44100", "--channels", "2", "--format", "s16", wavPath};
+    if (name_ == "jack")
+        argv = {"jack_rec", "-f", wavPath, "-d", "600", "-b", "16", "-B", "262144", "loopback:capture_1",
+                "loopback:capture_2"};
+    else if (name_ == "pipewire")
+        argv = {"pw-record", "--target=" + (sink.empty() ? "auto" : sink), "-P", "{ stream.capture.sink = true }", "--rate", "44100", "--channels", "2",
+                "--format", "s16", wavPath};
     else
         argv = {"parecord", "--device=" + (sink.empty() ? "@DEFAULT_MONITOR@" : sink + ".monitor"),
                 "--file-format=wav", "--format=s16le", "--rate=44100", "--channels=2", wavPath};
@@ -226,6 +290,7 @@ bool SoundServer::startRecording(const std::string& wavPath, const std::string& 
         return false;
     }
     recorders_.push_back(spawn(argv, environment(""), root_.path()));
+    if (name_ == "jack") recording_ = wavPath;
     // Recording once the file holds more than its header.
     const auto deadline = Clock::now() + std::chrono::seconds(5);
     do {
@@ -240,9 +305,12 @@ bool SoundServer::startRecording(const std::string& wavPath, const std::string& 
 void SoundServer::stopRecording() {
     for (pid_t recorder : recorders_) end_process(recorder, SIGINT);  // each completes its file's header
     recorders_.clear();
+    if (name_ == "jack") complete_wav_sizes(std::exchange(recording_, ""));
 }
 
-void SoundServer::kill() {
-    for (auto it = servers_.rbegin(); it != servers_.rend(); ++it) end_process(*it, SIGKILL);
+void SoundServer::kill() { end(SIGKILL); }
+
+void SoundServer::end(int signal) {
+    for (auto it = servers_.rbegin(); it != servers_.rend(); ++it) end_process(*it, signal);
     servers_.clear();
 }

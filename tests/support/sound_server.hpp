@@ -4,7 +4,8 @@
 // sinks (the second the default) and no sound card. The release decides
 // which server: PulseAudio where OpenAL Soft has no PipeWire backend (before
 // 1.22, Debian 12), PipeWire with WirePlumber (and pipewire-pulse when
-// installed) after.
+// installed) after; on every release JACK too, for the jack backend (a
+// server of its own name).
 // Everything it starts is ended by its process id when the object goes, and
 // also when the test process dies (a parent-death signal).
 
@@ -17,9 +18,10 @@
 
 class SoundServer {
 public:
-    // Starts the server and waits until it answers; ready() tells whether
-    // it did, and problem() why not (a missing binary is named there).
-    SoundServer();
+    // Starts the server that backend reaches (JACK for "jack", else the
+    // release's) and waits until it answers; ready() tells whether it did,
+    // and problem() why not (a missing binary is named there).
+    explicit SoundServer(const std::string& backend = "");
     ~SoundServer();
     SoundServer(const SoundServer&) = delete;
     SoundServer& operator=(const SoundServer&) = delete;
@@ -32,14 +34,14 @@ public:
     const std::string& problem() const { return problem_.empty() ? pulseProblem_ : problem_; }
     // The backends of the release's server: the rows of the server tests.
     static std::vector<std::string> releaseBackends();
-    // "pulseaudio" or "pipewire".
+    // "pulseaudio", "pipewire" or "jack".
     const std::string& name() const { return name_; }
     // The OpenAL Soft backends that reach this server ("pulse"; "pipewire",
-    // and "pulse" too when pipewire-pulse runs).
+    // and "pulse" too when pipewire-pulse runs; "jack").
     std::vector<std::string> backends() const;
     // What a client needs to reach the server, with ALSOFT_DRIVERS=backend
     // (none when backend is empty) and the library's configuration kept to
-    // its defaults.
+    // its defaults (with JACK, but for a larger buffer).
     Environment environment(const std::string& backend) const;
     // Empty when the installation's OpenAL Soft loads the client library of
     // backend, else the line in which it says that it cannot (a release may
@@ -50,8 +52,9 @@ public:
     // The null sink that is not the default, by the name a client gives it.
     std::string otherSink() const { return name_ == "pipewire" ? "s1" : "a"; }
 
-    // Records a sink's monitor (the default sink's when sink is empty) into
-    // a WAV file until stopRecording, which ends every recording.
+    // Records a sink's monitor (the default sink's when sink is empty; with
+    // JACK, what its playback ports are given) into a WAV file until
+    // stopRecording, which ends every recording.
     bool startRecording(const std::string& wavPath, const std::string& sink = "");
     void stopRecording();
     // Kills every server process (SIGKILL), leaving its sockets behind.
@@ -60,11 +63,13 @@ public:
 private:
     pid_t start(const std::vector<std::string>& argv, const std::string& log);
     bool answers(const std::vector<std::string>& argv, int timeoutMs);
+    void end(int signal);
     void startPulseAudio();
     void startPipeWire();
+    void startJack();
 
     TemporaryFile root_;
-    std::string runtime_, home_, config_, name_, problem_;
+    std::string runtime_, home_, config_, name_, problem_, jackName_, recording_;
     std::vector<pid_t> servers_;
     std::vector<pid_t> recorders_;
     bool pulseClients_ = false;
