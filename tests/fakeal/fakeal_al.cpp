@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <string_view>
 #include <thread>
 
@@ -35,6 +34,15 @@ const Format kFormats[] = {
 };
 #undef FAKEAL_FORMAT
 
+// The source of that name, or nullptr with AL_INVALID_NAME left.
+Source* knownSource(State& st, ALuint name)
+{
+    const auto it = st.sources.find(name);
+    if (it != st.sources.end()) return &it->second;
+    alError(st, AL_INVALID_NAME);
+    return nullptr;
+}
+
 }  // namespace
 
 extern "C" {
@@ -57,9 +65,7 @@ ALenum alGetEnumValue(const ALchar* ename)
 {
     auto [lock, st] = enter();
     const std::string head = call("alGetEnumValue", {quoted(ename)});
-    const Format* format = nullptr;
-    for (const Format& f : kFormats)
-        if (ename != nullptr && std::strcmp(f.name, ename) == 0) format = &f;
+    const Format* format = byName(kFormats, ename);
     if (format == nullptr) {
         unexpected(head);
         return 0;
@@ -140,17 +146,13 @@ void alSourcei(ALuint source, ALenum param, ALint value)
     const std::string line = call("alSourcei", {dec(source), hexNumber(param), dec(value)});
     if (param != AL_BUFFER) return unexpected(line);  // AL_BUFFER only
     if (noContext(st, "alSourcei", line)) return;
-    const auto it = st.sources.find(source);
-    if (it == st.sources.end()) {
-        alError(st, AL_INVALID_NAME);
-    } else {
-        Source& src = it->second;
-        if (src.state == AL_PLAYING || src.state == AL_PAUSED)
+    if (Source* src = knownSource(st, source)) {
+        if (src->state == AL_PLAYING || src->state == AL_PAUSED)
             alError(st, AL_INVALID_OPERATION);
         else if (value != 0 && st.buffers.count(static_cast<ALuint>(value)) == 0)
             alError(st, AL_INVALID_VALUE);
         else
-            src.buffer = static_cast<ALuint>(value);
+            src->buffer = static_cast<ALuint>(value);
     }
     finish(st, "alSourcei", line);
 }
@@ -160,11 +162,8 @@ void alSourcePlay(ALuint source)
     auto [lock, st] = enter();
     const std::string line = call("alSourcePlay", {dec(source)});
     if (noContext(st, "alSourcePlay", line)) return;
-    const auto it = st.sources.find(source);
-    if (it == st.sources.end()) {
-        alError(st, AL_INVALID_NAME);
-    } else {
-        Source& src = it->second;
+    if (Source* found = knownSource(st, source)) {
+        Source& src = *found;
         const auto buf = st.buffers.find(src.buffer);
         // A source with nothing to play stops at once, as in a real mixer.
         if (buf == st.buffers.end() || !buf->second.hasData) {
@@ -193,15 +192,13 @@ void alGetSourcei(ALuint source, ALenum param, ALint* value)
         return finish(st, "alGetSourcei", head + " -> " + dec(*value));
     }
     std::string shown = "stored nothing";
-    const auto it = st.sources.find(source);
-    if (it == st.sources.end()) {
-        alError(st, AL_INVALID_NAME);
-    } else if (value == nullptr) {
+    Source* found = knownSource(st, source);
+    if (found != nullptr && value == nullptr) {
         alError(st, AL_INVALID_VALUE);
-    } else {
+    } else if (found != nullptr) {
         // A slow implementation: the answer is found only after the wait.
         std::this_thread::sleep_for(std::chrono::milliseconds(st.sc.stateDelayMs));
-        Source& src = it->second;
+        Source& src = *found;
         if (src.state == AL_PLAYING) {
             if (st.sc.playingMs) {
                 if (std::chrono::steady_clock::now() >= src.playingUntil) src.state = AL_STOPPED;
@@ -222,11 +219,7 @@ void alSourceStop(ALuint source)
     auto [lock, st] = enter();
     const std::string line = call("alSourceStop", {dec(source)});
     if (noContext(st, "alSourceStop", line)) return;
-    const auto it = st.sources.find(source);
-    if (it == st.sources.end())
-        alError(st, AL_INVALID_NAME);
-    else
-        it->second.state = AL_STOPPED;
+    if (Source* src = knownSource(st, source)) src->state = AL_STOPPED;
     finish(st, "alSourceStop", line);
 }
 

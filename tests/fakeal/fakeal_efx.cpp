@@ -5,7 +5,6 @@
 #include <AL/al.h>
 #include <AL/efx.h>
 
-#include <cstring>
 
 #include "fakeal_state.hpp"
 #include "fakeal_text.hpp"
@@ -131,9 +130,7 @@ void* alGetProcAddress(const ALchar* fname)
     };
     auto [lock, st] = enter();
     const std::string head = call("alGetProcAddress", {quoted(fname)});
-    const Proc* found = nullptr;
-    for (const auto& p : kProcs)
-        if (fname != nullptr && std::strcmp(p.name, fname) == 0) found = &p;
+    const Proc* found = byName(kProcs, fname);
     if (found == nullptr) {
         unexpected(head);
         return nullptr;

@@ -24,34 +24,29 @@ std::string trim(std::string_view s)
     return std::string(s.substr(b, e - b));
 }
 
+// Where the first c at or after `from` stands that no backslash escapes;
+// t.size() or beyond where there is none.
+std::size_t unescaped(const std::string& t, std::size_t from, char c)
+{
+    std::size_t i = from;
+    for (; i < t.size() && t[i] != c; ++i)
+        if (t[i] == '\\') ++i;
+    return i;
+}
+
 // Splits the raw value off a line: either a double-quoted text (escapes
 // kept for unescapeBytes) or everything up to an unescaped '#'.
 std::optional<std::string> rawValue(std::string_view rest)
 {
     const std::string t = trim(rest);
     if (!t.empty() && t[0] == '"') {
-        std::size_t i = 1;
-        for (; i < t.size(); ++i) {
-            if (t[i] == '\\') {
-                ++i;
-            } else if (t[i] == '"') {
-                break;
-            }
-        }
+        const std::size_t i = unescaped(t, 1, '"');
         if (i >= t.size()) return std::nullopt;
         const std::string after = trim(std::string_view(t).substr(i + 1));
         if (!after.empty() && after[0] != '#') return std::nullopt;
         return t.substr(1, i - 1);
     }
-    std::size_t i = 0;
-    for (; i < t.size(); ++i) {
-        if (t[i] == '\\') {
-            ++i;
-        } else if (t[i] == '#') {
-            break;
-        }
-    }
-    return trim(std::string_view(t).substr(0, std::min(i, t.size())));
+    return trim(std::string_view(t).substr(0, std::min(unescaped(t, 0, '#'), t.size())));
 }
 
 std::optional<long long> parseNumber(const std::string& s)

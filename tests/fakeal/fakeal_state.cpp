@@ -10,10 +10,7 @@
 
 #include "fakeal_state.hpp"
 
-#include <cstdio>
 #include <cstdlib>
-
-#include "fakeal_text.hpp"
 
 namespace fakeal {
 
@@ -51,62 +48,9 @@ State& state()
     return *g_state;
 }
 
-template <typename Handle, typename Object>
-std::string label(const char* prefix, const std::deque<Object>& all, const Handle* p)
-{
-    if (p == nullptr) return "NULL";
-    for (const auto& o : all)
-        if (reinterpret_cast<const Handle*>(&o) == p) return prefix + dec(o.id);
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "bad:%p", static_cast<const void*>(p));
-    return buf;
-}
-
-template <typename Object, typename Handle>
-Object* find(std::deque<Object>& all, const Handle* p)
-{
-    for (auto& o : all)
-        if (reinterpret_cast<const Handle*>(&o) == p && o.live) return &o;
-    return nullptr;
-}
-
 }  // namespace
 
 Entered enter() { return {std::lock_guard<std::mutex>(stateMutex()), state()}; }
-
-std::string deviceLabel(State& st, const ALCdevice* p) { return label("dev", st.devices, p); }
-std::string contextLabel(State& st, const ALCcontext* p) { return label("ctx", st.contexts, p); }
-
-Device* findDevice(State& st, const ALCdevice* p) { return find(st.devices, p); }
-Context* findContext(State& st, const ALCcontext* p) { return find(st.contexts, p); }
-
-void alcError(State& st, ALCdevice* p, ALCenum code)
-{
-    if (Device* d = findDevice(st, p))
-        d->error = code;
-    else
-        st.nullDeviceError = code;
-}
-
-void alError(State& st, ALenum code)
-{
-    if (st.current != nullptr && st.current->error == AL_NO_ERROR) st.current->error = code;
-}
-
-void finish(State& st, const char* fn, std::string line)
-{
-    logLine(std::move(line));
-    if (st.sc.errorAfter.count(fn) != 0) alError(st, AL_INVALID_OPERATION);
-}
-
-void unexpected(const std::string& line) { logLine(std::string(kUnexpectedCall) + line); }
-
-bool noContext(State& st, const char* fn, const std::string& call)
-{
-    if (st.current != nullptr) return false;
-    finish(st, fn, call + " [no context]");
-    return true;
-}
 
 }  // namespace fakeal
 

@@ -8,6 +8,8 @@
 #include <AL/alc.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -17,6 +19,7 @@
 
 #include "fakeal_log.hpp"
 #include "fakeal_scenario.hpp"
+#include "fakeal_text.hpp"
 
 namespace fakeal {
 
@@ -82,28 +85,72 @@ Entered enter();
 
 // "dev1" / "ctx1" for a device or context ever made, "NULL", or "bad:0x..."
 // for a pointer the library never gave out.
-std::string deviceLabel(State& st, const ALCdevice* p);
-std::string contextLabel(State& st, const ALCcontext* p);
+template <typename Handle, typename Object>
+std::string label(const char* prefix, const std::deque<Object>& all, const Handle* p)
+{
+    if (p == nullptr) return "NULL";
+    for (const auto& o : all)
+        if (reinterpret_cast<const Handle*>(&o) == p) return prefix + dec(o.id);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "bad:%p", static_cast<const void*>(p));
+    return buf;
+}
+inline std::string deviceLabel(State& st, const ALCdevice* p) { return label("dev", st.devices, p); }
+inline std::string contextLabel(State& st, const ALCcontext* p) { return label("ctx", st.contexts, p); }
 
 // The live device or context behind a handle, or nullptr.
-Device* findDevice(State& st, const ALCdevice* p);
-Context* findContext(State& st, const ALCcontext* p);
+template <typename Object, typename Handle>
+Object* find(std::deque<Object>& all, const Handle* p)
+{
+    for (auto& o : all)
+        if (reinterpret_cast<const Handle*>(&o) == p && o.live) return &o;
+    return nullptr;
+}
+inline Device* findDevice(State& st, const ALCdevice* p) { return find(st.devices, p); }
+inline Context* findContext(State& st, const ALCcontext* p) { return find(st.contexts, p); }
 
-void alcError(State& st, ALCdevice* p, ALCenum code);
+inline void alcError(State& st, ALCdevice* p, ALCenum code)
+{
+    if (Device* d = findDevice(st, p))
+        d->error = code;
+    else
+        st.nullDeviceError = code;
+}
 
 // One pending AL error per context: a new one is kept only when none waits.
-void alError(State& st, ALenum code);
+inline void alError(State& st, ALenum code)
+{
+    if (st.current != nullptr && st.current->error == AL_NO_ERROR) st.current->error = code;
+}
 
 // Ends every logged call: writes the line, then applies error_after.
-void finish(State& st, const char* fn, std::string line);
+inline void finish(State& st, const char* fn, std::string line)
+{
+    logLine(std::move(line));
+    if (st.sc.errorAfter.count(fn) != 0) alError(st, AL_INVALID_OPERATION);
+}
 
 // A call, or a form of one, that the programs never make and the library
 // does not model: logged with its mark, which fails the test that reads the
 // log; the call does nothing else.
-void unexpected(const std::string& line);
+inline void unexpected(const std::string& line) { logLine(std::string(kUnexpectedCall) + line); }
 
-// Logs a call made with no current context (true); the call does nothing.
-bool noContext(State& st, const char* fn, const std::string& call);
+// Logs a call made with no current context; the call does nothing.
+inline bool noContext(State& st, const char* fn, const std::string& call)
+{
+    if (st.current != nullptr) return false;
+    finish(st, fn, call + " [no context]");
+    return true;
+}
+
+// The entry of a table of names that is called name, or nullptr.
+template <typename Entry, std::size_t N>
+const Entry* byName(const Entry (&table)[N], const char* name)
+{
+    for (const Entry& e : table)
+        if (name != nullptr && std::strcmp(e.name, name) == 0) return &e;
+    return nullptr;
+}
 
 // The common part of the five alGen* functions: checks the arguments,
 // refuses with `refuseCode` when asked to, else writes n fresh names taken
