@@ -443,6 +443,22 @@ const std::string kArrowUp = key_press(0x26, 0x48, 0, 1, 0x100);  // VK_UP, ENHA
 const std::string kWaitMenu = "wait Select OpenAL device:";
 const std::string kWaitFinal = "wait Press any key to exit";
 
+// ferrowin in a console set up as given, on the stand-in with the scenario:
+// the steps, then "exit", all of them run and the output on the screen.
+struct ConsoleRun {
+    ConsoleReport report;
+    std::vector<std::string> log;  // the stand-in's call log
+};
+void run_ferrowin(ConsoleRun& run, const std::vector<std::string>& scenario, const ConsoleSetup& setup,
+                  std::vector<std::string> steps, const ConsoleOutput& output) {
+    fakeal::Sandbox sandbox(scenario);
+    steps.push_back("exit");
+    run.report = run_in_console("ferrowin.exe", OpenAl::stand_in, setup, steps, as_environment(sandbox.environment()));
+    run.log = sandbox.logLines();
+    ASSERT_EQ(run.report.failed, "") << run.report.text;
+    EXPECT_EQ(run.report.screen, expected_screen(setup, output)) << run.report.text;
+}
+
 // A window of 80 columns on rows 10 to 34 of a 100 x 60 buffer, its rows
 // holding text in one attribute, the console's attribute another.
 ConsoleSetup narrow_window(int cursor_x, int cursor_y) {
@@ -480,18 +496,13 @@ TEST_P(FrameInConsoleOn, ScreenRules) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        fakeal::Sandbox sandbox({"device = " + c.device, "efx_extension = no"});
-        const ConsoleReport report =
-            run_in_console("ferrowin.exe", OpenAl::stand_in, c.setup,
-                           {kWaitMenu, kPress1, kRelease1, kWaitFinal, kPressX, "exit"},
-                           as_environment(sandbox.environment()));
-        ASSERT_EQ(report.failed, "") << report.text;
-        EXPECT_EQ(report.exit, "0");
-        EXPECT_EQ(report.screen, expected_screen(c.setup, ferrowin_dialogue({"1. " + c.shown + " (DEFAULT)"}, c.shown)))
-            << report.text;
-        const std::vector<std::string> log = sandbox.logLines();
+        ConsoleRun run;
+        ASSERT_NO_FATAL_FAILURE(run_ferrowin(run, {"device = " + c.device, "efx_extension = no"}, c.setup,
+                                             {kWaitMenu, kPress1, kRelease1, kWaitFinal, kPressX},
+                                             ferrowin_dialogue({"1. " + c.shown + " (DEFAULT)"}, c.shown)));
+        EXPECT_EQ(run.report.exit, "0");
         if (c.device == c.shown) {  // the log writes other bytes escaped
-            EXPECT_NE(std::find(log.begin(), log.end(), "alcOpenDevice(\"" + c.device + "\") -> dev1"), log.end())
+            EXPECT_NE(std::ranges::find(run.log, "alcOpenDevice(\"" + c.device + "\") -> dev1"), run.log.end())
                 << "the device is opened by its whole name";
         }
     }
@@ -526,15 +537,11 @@ TEST_P(FrameInConsoleOn, KeyRecords) {
     const ConsoleSetup setup;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        fakeal::Sandbox sandbox({"device = A", "device = B", "efx_extension = no"});
-        std::vector<std::string> steps = c.steps;
-        steps.push_back("exit");
-        const ConsoleReport report =
-            run_in_console("ferrowin.exe", OpenAl::stand_in, setup, steps, as_environment(sandbox.environment()));
-        ASSERT_EQ(report.failed, "") << report.text;
-        EXPECT_EQ(report.alive, c.alive);
-        EXPECT_EQ(report.exit, "0");
-        EXPECT_EQ(report.screen, expected_screen(setup, c.output)) << report.text;
+        ConsoleRun run;
+        ASSERT_NO_FATAL_FAILURE(
+            run_ferrowin(run, {"device = A", "device = B", "efx_extension = no"}, setup, c.steps, c.output));
+        EXPECT_EQ(run.report.alive, c.alive);
+        EXPECT_EQ(run.report.exit, "0");
     }
 }
 
@@ -556,19 +563,13 @@ TEST_P(FrameInConsoleOn, CloseEventRunsTheEndRoutineAndEndsTheProgram) {
     const ConsoleSetup setup;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        fakeal::Sandbox sandbox({"device = A", "efx_extension = no"});
-        std::vector<std::string> steps = c.steps;
-        steps.push_back("exit");
-        const ConsoleReport report =
-            run_in_console("ferrowin.exe", OpenAl::stand_in, setup, steps, as_environment(sandbox.environment()));
-        ASSERT_EQ(report.failed, "") << report.text;
+        ConsoleRun run;
+        ASSERT_NO_FATAL_FAILURE(run_ferrowin(run, {"device = A", "efx_extension = no"}, setup, c.steps, c.output));
         if (c.steps.back() == "close")
-            EXPECT_EQ(report.exit, "0");
+            EXPECT_EQ(run.report.exit, "0");
         else
-            EXPECT_NE(report.exit, "none") << "the program went on";
-        EXPECT_EQ(report.screen, expected_screen(setup, c.output)) << report.text;
-        const std::vector<std::string> log = sandbox.logLines();
-        EXPECT_EQ(std::count_if(log.begin(), log.end(),
+            EXPECT_NE(run.report.exit, "none") << "the program went on";
+        EXPECT_EQ(std::count_if(run.log.begin(), run.log.end(),
                                 [](const std::string& l) { return l.rfind("alcOpenDevice", 0) == 0; }),
                   c.opened ? 1 : 0);
     }

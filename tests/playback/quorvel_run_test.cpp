@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <filesystem>
-#include <numeric>
 #include <thread>
 #include <tuple>
 
@@ -19,6 +16,7 @@
 #include "run_layout.hpp"
 #include "sound_server.hpp"
 #include "wave_builder.hpp"
+#include "wave_signal.hpp"
 
 using namespace wavetest;
 namespace fs = std::filesystem;
@@ -27,27 +25,21 @@ namespace {
 
 const std::vector<std::pair<std::string, std::string>> kNullBackend = {{"ALSOFT_DRIVERS", "null"}};
 
-// The number of dots after "Playing Source ", or -1 without that text.
+const std::string kPlayingSource = "Playing Source ";
+
+// The number of dots after kPlayingSource, or -1 without that text.
 int dots(const std::string& out) {
-    auto at = out.find("Playing Source ");
+    auto at = out.find(kPlayingSource);
     if (at == std::string::npos) return -1;
-    at += 15;
+    at += kPlayingSource.size();
     size_t end = out.find_first_not_of('.', at);
     return static_cast<int>((end == std::string::npos ? out.size() : end) - at);
-}
-
-Bytes tone(uint32_t rate, double hz, double seconds, double level = 0.5) {
-    Bytes samples;
-    auto frames = static_cast<size_t>(rate * seconds);
-    for (size_t i = 0; i < frames; ++i)
-        put16(samples, uint16_t(int16_t(std::lround(level * 32767 * std::sin(2 * M_PI * hz * i / rate)))));
-    return riff({chunk("fmt ", fmt_body(1, 1, rate, 16)), chunk("data", samples)});
 }
 
 TEST(QuorvelRun, PlaysTheBundledFootstepsWithADotPer100Ms) {
     RunLayout layout;
     layout.copy_media(FOOTSTEPS_PATH);
-    double seconds = double(fs::file_size(FOOTSTEPS_PATH) - 44) / (44100 * 4);
+    double seconds = wave_seconds(FOOTSTEPS_PATH);
     ProgramRun r = layout.run(kNullBackend);
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("Opened OpenAL Soft Device\nPlaying Source ."), std::string::npos) << r.output;
@@ -94,55 +86,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- the rendered sound, through OpenAL Soft's wave-file writer ----
 
-struct Rendered {
-    std::vector<double> left;  // first channel only
-    uint32_t rate = 0;
-};
-
-// Reads the writer's output: PCM 16-bit or float 32-bit, plain or extensible.
-Rendered read_rendered(const std::string& path) {
-    std::string s = read_file(path);
-    Rendered r;
-    auto u16 = [&](size_t at) { return uint16_t(uint8_t(s[at]) | uint8_t(s[at + 1]) << 8); };
-    auto u32 = [&](size_t at) { return uint32_t(u16(at)) | uint32_t(u16(at + 2)) << 16; };
-    uint16_t tag = 0, channels = 0, bits = 0;
-    for (size_t at = 12; at + 8 <= s.size();) {
-        std::string id = s.substr(at, 4);
-        uint32_t size = u32(at + 4);
-        size_t body = at + 8;
-        if (id == "fmt ") {
-            tag = u16(body), channels = u16(body + 2), r.rate = u32(body + 4), bits = u16(body + 14);
-            if (tag == 0xFFFE) tag = u16(body + 24);  // the sub-format's first bytes
-        } else if (id == "data") {
-            size_t frame = size_t(channels) * bits / 8;
-            size_t end = std::min<size_t>(s.size(), body + size_t(size));
-            for (size_t f = body; frame && f + frame <= end; f += frame) {
-                if (tag == 3 && bits == 32) {
-                    uint32_t raw = u32(f);
-                    float v;
-                    std::memcpy(&v, &raw, 4);
-                    r.left.push_back(v);
-                } else if (tag == 1 && bits == 16) {
-                    r.left.push_back(int16_t(u16(f)) / 32768.0);
-                }
-            }
-            break;
-        }
-        at = body + size;
-    }
-    return r;
-}
-
-// Power of one frequency in a signal (Goertzel).
-double power_at(const std::vector<double>& x, uint32_t rate, double hz) {
-    double w = 2 * M_PI * hz / rate, c = 2 * std::cos(w), s1 = 0, s2 = 0;
-    for (double v : x) {
-        double s0 = v + c * s1 - s2;
-        s2 = s1, s1 = s0;
-    }
-    return s1 * s1 + s2 * s2 - c * s1 * s2;
-}
-
 class QuorvelRender : public testing::TestWithParam<std::string> {};
 
 TEST_P(QuorvelRender, TheRenderedSoundIsTheToneOfTheFile) {
@@ -154,22 +97,14 @@ TEST_P(QuorvelRender, TheRenderedSoundIsTheToneOfTheFile) {
     ProgramRun r = layout.run({{"ALSOFT_DRIVERS", "wave"}, {"ALSOFT_CONF", layout.file("alsoft.conf")}});
     ASSERT_EQ(r.exitCode, 0) << r.output;
 
-    Rendered rendered = read_rendered(output);
+    Signal rendered = read_signal(output);
     ASSERT_GT(rendered.rate, 0u);
-    // The span where the tone sounds.
-    const auto& x = rendered.left;
-    auto loud = [](double v) { return std::fabs(v) > 0.02; };
-    auto first = std::find_if(x.begin(), x.end(), loud);
-    auto last = std::find_if(x.rbegin(), x.rend(), loud);
-    ASSERT_NE(first, x.end()) << "nothing was rendered";
-    std::vector<double> sound(first, last.base());
+    const std::vector<double> sound = sounding(rendered.left, 0.02);  // the span where the tone sounds
+    ASSERT_FALSE(sound.empty()) << "nothing was rendered";
     EXPECT_NEAR(double(sound.size()) / rendered.rate, kSeconds, 0.05);
 
     // Its frequency from the zero crossings, and its energy concentrated there.
-    int crossings = 0;
-    for (size_t i = 1; i < sound.size(); ++i) crossings += (sound[i - 1] < 0) != (sound[i] < 0);
-    double measured = crossings / 2.0 / (double(sound.size()) / rendered.rate);
-    EXPECT_NEAR(measured, kHz, kHz * 0.01);
+    EXPECT_NEAR(crossing_frequency(sound, rendered.rate), kHz, kHz * 0.01);
     double on = power_at(sound, rendered.rate, kHz);
     for (double off : {kHz * 0.75, kHz * 1.5, kHz * 2})
         EXPECT_GT(on, 1000 * power_at(sound, rendered.rate, off)) << off << " Hz";
@@ -335,25 +270,6 @@ TEST(QuorvelWithFake, TheWatchEndsTheDotsOfASourceThatNeverStops) {
 
 namespace {
 
-// Where a sound sounds: from its first to its last sample above a level,
-// and its RMS over that span.
-struct Loudness {
-    double seconds = 0;
-    double rms = 0;
-};
-
-Loudness loudness(const Rendered& r) {
-    const auto& x = r.left;
-    auto loud = [](double v) { return std::fabs(v) > 0.01; };
-    auto first = std::find_if(x.begin(), x.end(), loud);
-    auto last = std::find_if(x.rbegin(), x.rend(), loud);
-    if (first == x.end() || r.rate == 0) return {};
-    const std::vector<double> sound(first, last.base());
-    double sum = 0;
-    for (double v : sound) sum += v * v;
-    return {double(sound.size()) / r.rate, std::sqrt(sum / double(sound.size()))};
-}
-
 enum class Server { plays, plays_on_the_other_sink, killed_mid_play, killed_before_start, never_started };
 
 struct ServerCase {
@@ -373,7 +289,7 @@ std::string up_to_job(const std::string& out) {
 
 TEST_P(QuorvelServer, PlaysThroughItOrEndsWhenItIsGone) {
     const auto& [backend, c] = GetParam();
-    const double seconds = double(fs::file_size(FOOTSTEPS_PATH) - 44) / (44100 * 4);
+    const double seconds = wave_seconds(FOOTSTEPS_PATH);
     const int expected = static_cast<int>(seconds * 10);
     RunLayout layout;
     layout.copy_media(FOOTSTEPS_PATH);
@@ -407,12 +323,12 @@ TEST_P(QuorvelServer, PlaysThroughItOrEndsWhenItIsGone) {
         EXPECT_LE(dots(r.output), expected + 2) << r.output;
         // The playing sink's monitor holds the footsteps: as long and as loud;
         // the default's holds silence when another sink was chosen.
-        const Loudness file = loudness(read_rendered(FOOTSTEPS_PATH));
-        const Loudness heard = loudness(read_rendered(recorded));
+        const Loudness file = loudness(read_signal(FOOTSTEPS_PATH));
+        const Loudness heard = loudness(read_signal(recorded));
         EXPECT_NEAR(heard.seconds, file.seconds, 0.1);
         EXPECT_NEAR(heard.rms, file.rms, file.rms * 0.1);
         if (other) {
-            EXPECT_EQ(loudness(read_rendered(atDefault)).seconds, 0) << "the default sink played";
+            EXPECT_EQ(loudness(read_signal(atDefault)).seconds, 0) << "the default sink played";
         }
         break;
     }
@@ -518,8 +434,8 @@ void run_sh(bool withServer, const std::string& backend = "") {
     EXPECT_EQ(said.find(serverLine) != std::string::npos, withServer) << said;
     EXPECT_EQ(said.find(fileLine) != std::string::npos, !withServer) << said;
     EXPECT_EQ(fs::exists(RUN_SH_OUTPUT), !withServer);
-    const Loudness file = loudness(read_rendered(FOOTSTEPS_PATH));
-    const Loudness heard = loudness(read_rendered(withServer ? recorded : RUN_SH_OUTPUT));
+    const Loudness file = loudness(read_signal(FOOTSTEPS_PATH));
+    const Loudness heard = loudness(read_signal(withServer ? recorded : RUN_SH_OUTPUT));
     EXPECT_NEAR(heard.seconds, file.seconds, 0.1);
     EXPECT_NEAR(heard.rms, file.rms, file.rms * 0.1);
 }

@@ -14,6 +14,7 @@
 #include "run_layout.hpp"
 #include "terminal_session.hpp"
 #include "wave_builder.hpp"
+#include "wave_signal.hpp"
 
 using namespace wavetest;
 namespace fs = std::filesystem;
@@ -64,7 +65,7 @@ TEST_P(QuorvelScreenOn, PlaysTheBundledFileWithADotPer100Ms) {
     ASSERT_TRUE(s.waitForText("Press any key to exit", std::chrono::seconds(30))) << s.dump();
     double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - firstDot).count();
 
-    double seconds = double(fs::file_size(FOOTSTEPS_PATH) - 44) / (44100 * 4);
+    double seconds = wave_seconds(FOOTSTEPS_PATH);
     EXPECT_EQ(s.row(0), "Quorvel Test Application");
     int opened = run.row_with("Opened OpenAL Soft Device");
     ASSERT_GE(opened, 0) << s.dump();

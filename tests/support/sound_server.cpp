@@ -109,14 +109,14 @@ const char* const kNullSinks =
 
 }  // namespace
 
-SoundServer::SoundServer(const std::string& backend) : root_("server.log") {
-    runtime_ = root_.directory() + "/run";
-    home_ = root_.directory() + "/home";
-    config_ = root_.directory() + "/config";
+SoundServer::SoundServer(const std::string& backend) : logFile_("server.log") {
+    runtime_ = logFile_.directory() + "/run";
+    home_ = logFile_.directory() + "/home";
+    config_ = logFile_.directory() + "/config";
     for (const std::string& dir : {runtime_, home_, config_}) fs::create_directories(dir);
     ::chmod(runtime_.c_str(), 0700);
     // Private to the test, so that no other JACK server is ever reached.
-    jackName_ = fs::path(root_.directory()).filename().string();
+    jackName_ = fs::path(logFile_.directory()).filename().string();
     name_ = backend == "jack" ? "jack" : SOUND_SERVER;
     if (name_ == "jack")
         startJack();
@@ -125,7 +125,7 @@ SoundServer::SoundServer(const std::string& backend) : root_("server.log") {
     else
         startPulseAudio();
     if (!problem_.empty()) {
-        std::string log = root_.read();
+        std::string log = logFile_.read();
         if (log.size() > 4000) log = "..." + log.substr(log.size() - 4000);
         problem_ += "\nserver log:\n" + log;
     }
@@ -214,7 +214,7 @@ void SoundServer::startPulseAudio() {
                "-L", "module-native-protocol-unix",
                "-L", "module-null-sink sink_name=a sink_properties=device.description=Sink1",
                "-L", "module-null-sink sink_name=b sink_properties=device.description=Sink2"},
-              root_.path()) < 0)
+              logFile_.path()) < 0)
         return;
     if (!answers({"pactl", "info"}, 10000)) return;
     if (client({"pactl", "set-default-sink", "b"}, environment("")).exitCode != 0) {
@@ -224,7 +224,7 @@ void SoundServer::startPulseAudio() {
     // An idle null sink mixes in 2 s blocks, so a new stream would start
     // late; a silent low-latency stream keeps each running at a short period.
     for (const std::string sink : {"a", "b"})
-        if (start({"pacat", "--latency-msec=10", "--device=" + sink, "--raw", "/dev/zero"}, root_.path()) < 0)
+        if (start({"pacat", "--latency-msec=10", "--device=" + sink, "--raw", "/dev/zero"}, logFile_.path()) < 0)
             return;
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     auto quick = [](const std::string& sinks, const std::string& sink) {
@@ -242,13 +242,13 @@ void SoundServer::startPulseAudio() {
 void SoundServer::startPipeWire() {
     fs::create_directories(config_ + "/pipewire/pipewire.conf.d");
     std::ofstream(config_ + "/pipewire/pipewire.conf.d/50-null-sinks.conf") << kNullSinks;
-    if (start({"pipewire"}, root_.path()) < 0) return;
+    if (start({"pipewire"}, logFile_.path()) < 0) return;
     if (!answers({"pw-cli", "info", "0"}, 10000)) return;
-    if (start({"wireplumber"}, root_.path()) < 0) return;
+    if (start({"wireplumber"}, logFile_.path()) < 0) return;
     // WirePlumber has linked the graph once it has picked a default sink.
     if (!answers({"wpctl", "inspect", "@DEFAULT_AUDIO_SINK@"}, 10000)) return;
     if (find_program("pipewire-pulse").empty() || find_program("pactl").empty()) return;
-    if (start({"pipewire-pulse"}, root_.path()) < 0) return;
+    if (start({"pipewire-pulse"}, logFile_.path()) < 0) return;
     pulseClients_ = answers({"pactl", "info"}, 10000);
     // The pulse layer serves only the pulse rows: the others go on without it.
     if (!pulseClients_) pulseProblem_ = std::exchange(problem_, "");
@@ -269,7 +269,7 @@ void SoundServer::startJack() {
     std::ofstream(config_ + "/alsoft.conf") << "[jack]\nbuffer-size = 4096\n";
     if (start({"jackd", "--no-realtime", "--sync", "-n", jackName_, "-L", "2", "-d", "dummy", "-r", "44100",
                "-p", "1024", "-P", "0", "-C", "0"},
-              root_.path()) < 0)
+              logFile_.path()) < 0)
         return;
     answers({"jack_lsp"}, 10000);
 }
@@ -289,7 +289,7 @@ bool SoundServer::startRecording(const std::string& wavPath, const std::string& 
         problem_ = argv[0] + " is not installed (tools/setup.sh installs it)";
         return false;
     }
-    recorders_.push_back(spawn(argv, environment(""), root_.path()));
+    recorders_.push_back(spawn(argv, environment(""), logFile_.path()));
     if (name_ == "jack") recording_ = wavPath;
     // Recording once the file holds more than its header.
     const auto deadline = Clock::now() + std::chrono::seconds(5);

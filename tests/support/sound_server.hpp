@@ -68,7 +68,7 @@ private:
     void startPipeWire();
     void startJack();
 
-    TemporaryFile root_;
+    TemporaryFile logFile_;  // the servers' output; its folder holds the runtime, home and configuration
     std::string runtime_, home_, config_, name_, problem_, jackName_, recording_;
     std::vector<pid_t> servers_;
     std::vector<pid_t> recorders_;

@@ -1,7 +1,8 @@
 #pragma once
-// Builds RIFF/WAVE byte images for the reader's tests and the fuzz seeds:
-// any chunk order, any declared sizes, true or false.
+// Builds RIFF/WAVE byte images for the reader's tests, the fuzz seeds and
+// the media of program runs: any chunk order, any declared sizes, true or false.
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -86,6 +87,15 @@ inline Bytes riff(const std::vector<Chunk>& chunks, const uint32_t* riffSize = n
 // The plain 44-byte-header file: PCM, 16 bits.
 inline Bytes canonical(uint16_t channels, uint32_t rate, const Bytes& samples) {
     return riff({chunk("fmt ", fmt_body(1, channels, rate, 16)), chunk("data", samples)});
+}
+
+// A sine tone of the given level, mono and 16-bit.
+inline Bytes tone(uint32_t rate, double hz, double seconds, double level = 0.5) {
+    Bytes samples;
+    auto frames = static_cast<size_t>(rate * seconds);
+    for (size_t i = 0; i < frames; ++i)
+        put16(samples, uint16_t(int16_t(std::lround(level * 32767 * std::sin(2 * M_PI * hz * i / rate)))));
+    return riff({chunk("fmt ", fmt_body(1, 1, rate, 16)), chunk("data", samples)});
 }
 
 }  // namespace wavetest
