@@ -4,10 +4,9 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 
-#include <string>
-
 #include "console/console.hpp"
 #include "device/device_phase.hpp"
+#include "device/working_heap.hpp"
 #include "playback/monotonic_clock.hpp"
 #include "playback/wave_reader.hpp"
 
@@ -20,8 +19,6 @@ constexpr uint32_t kDotIntervalMs = 100;
 ALuint buffer = 0;
 ALuint source = 0;
 ALint sourceState = 0;
-
-std::string text_or_empty(const char* text) { return text ? text : ""; }
 
 // Milliseconds until the dot-th dot is due, dot intervals after the play
 // started; 0 when it is due already. A late wake-up or a slow state query
@@ -85,7 +82,7 @@ bool device_lost(PlayWatch& watch) {
     return now - watch.movedAt >= kStalledMs;
 }
 
-void print_load_failure() { print_line(("-ERR: Failed to load " + text_or_empty(waveFileName)).c_str()); }
+void print_load_failure() { print_line(heap_join("-ERR: Failed to load ", waveFileName)); }
 
 }  // namespace
 
@@ -93,7 +90,7 @@ void set_playback_constants() { waveFileName = "Footsteps.wav"; }
 
 void playback_job() {
     alGenBuffers(1, &buffer);
-    int opened = OpenWaveFile((kMediaDirectory + text_or_empty(waveFileName)).c_str());
+    int opened = OpenWaveFile(heap_join(kMediaDirectory, waveFileName));
     if (!opened) {
         alDeleteBuffers(1, &buffer);
         print_load_failure();
