@@ -4,10 +4,12 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 
+#include <chrono>
+#include <cstdint>
+
 #include "console/console.hpp"
 #include "device/device_phase.hpp"
 #include "device/working_heap.hpp"
-#include "playback/monotonic_clock.hpp"
 #include "playback/wave_reader.hpp"
 
 const char* waveFileName = nullptr;
@@ -20,13 +22,20 @@ ALuint buffer = 0;
 ALuint source = 0;
 ALint sourceState = 0;
 
+// Milliseconds on the steady clock, which only moves forward: a change of
+// the wall-clock time moves no dot.
+uint64_t now_ms() {
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
 // Milliseconds until the dot-th dot is due, dot intervals after the play
 // started; 0 when it is due already. A late wake-up or a slow state query
 // delays one dot, and the next keeps to the clock again, so the dots do not
 // fall behind the sound.
 uint32_t wait_for_dot(uint64_t playStarted, uint64_t dot) {
     const uint64_t due = playStarted + dot * kDotIntervalMs;
-    const uint64_t now = monotonic_milliseconds();
+    const uint64_t now = now_ms();
     return due > now ? static_cast<uint32_t>(due - now) : 0;
 }
 
@@ -60,7 +69,7 @@ PlayWatch watch_after(uint64_t playStarted, int32_t bytesUploaded) {
 }
 
 bool device_lost(PlayWatch& watch) {
-    const uint64_t now = monotonic_milliseconds();
+    const uint64_t now = now_ms();
     if (now < watch.from) return false;
     if (!watch.started) {
         watch.started = true;
@@ -109,7 +118,7 @@ void playback_job() {
     alGenSources(1, &source);
     alSourcei(source, AL_BUFFER, static_cast<ALint>(buffer));
     alSourcePlay(source);
-    const uint64_t playStarted = monotonic_milliseconds();
+    const uint64_t playStarted = now_ms();
     print("Playing Source ");
     PlayWatch watch = watch_after(playStarted, uploaded);
     uint64_t dot = 0;
