@@ -54,10 +54,7 @@ public:
 
     int register_close_handler(void (*end_routine)()) override { return install_close_handler(end_routine); }
 
-    void scroll_up(int bottom_row) override { surface_.scroll_up(bottom_row); }
-    void put_cells(int x, int y, const Cell* cells, int count) override { surface_.put_cells(x, y, cells, count); }
-    void place_cursor(int x, int y) override { surface_.place_cursor(x, y); }
-    void commit() override { surface_.commit(); }
+    ScreenSurface& surface() override { return surface_; }
 
     void write_stream(std::string_view bytes) override {
         write_all(bytes, [this](const char* data, std::size_t size) -> std::size_t {
