@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 
 #include "console/console.hpp"
 #include "device/device_phase.hpp"
@@ -15,6 +16,11 @@
 const char* waveFileName = nullptr;
 
 namespace {
+
+// The media folder, "Media" in the parent of the working directory, spelled
+// with the platform's separator; the file name follows it directly.
+constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+constexpr char kMediaDirectory[] = {'.', '.', kSeparator, 'M', 'e', 'd', 'i', 'a', kSeparator, '\0'};
 
 constexpr uint32_t kDotIntervalMs = 100;
 
