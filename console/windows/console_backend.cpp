@@ -15,6 +15,10 @@
 
 namespace {
 
+// The largest piece one WriteFile is asked for: Windows moves at most about
+// 2 GiB a call; stay well below.
+constexpr DWORD kMaxSingleWrite = DWORD{1} << 30;
+
 class WindowsConsoleBackend final : public ConsoleBackend {
 public:
     ConsoleSnapshot attach() override {
@@ -58,7 +62,7 @@ public:
 
     void write_stream(std::string_view bytes) override {
         write_all(bytes, [this](const char* data, std::size_t size) -> std::size_t {
-            const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+            const DWORD chunk = size > kMaxSingleWrite ? kMaxSingleWrite : static_cast<DWORD>(size);
             DWORD written = 0;
             return WriteFile(output_, data, chunk, &written, nullptr) ? written : 0;
         });
