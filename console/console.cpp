@@ -31,7 +31,7 @@ void follow_screen_changes() { current_backend().refresh(console.snapshot); }
 void new_line() {
     if (console.snapshot.is_screen) {
         follow_screen_changes();
-        screen_new_line(console.snapshot.screen, current_backend());
+        screen_new_line(console.snapshot.screen, current_backend().surface());
     } else {
         current_backend().write_stream("\n");
     }
@@ -69,7 +69,7 @@ void print(const char* text) {
     if (console.snapshot.is_screen) {
         follow_screen_changes();
         screen_print(console.snapshot.screen, text_to_cells(text, console.snapshot.utf8, kMaxPrintCells),
-                     current_backend());
+                     current_backend().surface());
         return;
     }
     // A file or pipe gets the text's bytes themselves, as many as a screen

@@ -18,8 +18,9 @@ struct ConsoleSnapshot {
     ScreenGeometry screen;   // size (a Windows console: the buffer's width, the window's bottom) and cursor
 };
 
-class ConsoleBackend : public ScreenSurface {
+class ConsoleBackend {
 public:
+    virtual ~ConsoleBackend() = default;
     // Take over the terminal: raw keys, learn its size and cursor position.
     virtual ConsoleSnapshot attach() = 0;
     // Give the terminal back exactly as attach found it.
@@ -40,6 +41,8 @@ public:
     // snapshot (it was stopped and resumed, or resized), takes its size and
     // cursor into snapshot again. Called before each output to a screen.
     virtual void refresh(ConsoleSnapshot& snapshot) { (void)snapshot; }
+    // The screen that print and new line write to when the output is one.
+    virtual ScreenSurface& surface() = 0;
 };
 
 // The backend for the process's own console: the Linux terminal, or the

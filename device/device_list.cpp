@@ -15,11 +15,15 @@ namespace {
 const char** entries = nullptr;
 int entryCount = 0;
 std::size_t storeBytes = 0;
+// The store's first size: one page, the least the system maps anyway, holds
+// 512 entries on a 64-bit system, more devices than a machine offers, so
+// the store is mapped once.
+constexpr std::size_t kFirstStoreBytes = 4096;
 
 bool append_entry(const char* name) {
     const std::size_t needed = (static_cast<std::size_t>(entryCount) + 1) * sizeof(const char*);
     if (needed > storeBytes) {
-        const std::size_t grown = storeBytes == 0 ? 4096 : storeBytes * 2;
+        const std::size_t grown = storeBytes == 0 ? kFirstStoreBytes : storeBytes * 2;
         void* memory = map_system_pages(grown);
         if (memory == nullptr) return false;
         if (entries != nullptr) {

@@ -1,7 +1,7 @@
 #include "device/device_phase.hpp"
 
+#include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "console/console.hpp"
 #include "device/working_heap.hpp"
@@ -21,8 +21,9 @@ void print_device_menu() {
     for (int n = 1; n <= device_count(); ++n) {
         const char* name = device_name(n - 1);
         const bool is_default = std::strcmp(name, defaultDeviceName) == 0;
-        const std::string number = std::to_string(n) + ". ";
-        print_line(heap_join(number.c_str(), name, is_default ? " (DEFAULT)" : nullptr));
+        char number[16];
+        std::snprintf(number, sizeof number, "%d. ", n);
+        print_line(heap_join(number, name, is_default ? " (DEFAULT)" : nullptr));
     }
     menuCount = device_count();
 }

@@ -36,14 +36,7 @@ Block* map_block(std::size_t payload, Block* previous) {
     return block;
 }
 
-}  // namespace
-
-bool create_working_heap(std::size_t initial_size) {
-    destroy_working_heap();
-    newestBlock = map_block(initial_size, nullptr);
-    return newestBlock != nullptr;
-}
-
+// size bytes from the heap (aligned for any type), or null when out of memory.
 void* heap_alloc(std::size_t size) {
     if (newestBlock == nullptr) return nullptr;
     const std::size_t wanted = round_up(size == 0 ? 1 : size, kAlignment);
@@ -57,6 +50,14 @@ void* heap_alloc(std::size_t size) {
     void* result = reinterpret_cast<char*>(newestBlock) + newestBlock->used;
     newestBlock->used += wanted;
     return result;
+}
+
+}  // namespace
+
+bool create_working_heap(std::size_t initial_size) {
+    destroy_working_heap();
+    newestBlock = map_block(initial_size, nullptr);
+    return newestBlock != nullptr;
 }
 
 char* heap_copy_text(const char* text) {

@@ -1,10 +1,10 @@
 #include "efxreport/efx_probes.hpp"
 
 #include <array>
-#include <string>
 #include <string_view>
 
 #include "console/console.hpp"
+#include "device/working_heap.hpp"
 
 EfxEntryPoints efx;
 
@@ -121,7 +121,5 @@ bool bind_probe_setter(const char* name) {
 void type_probe(const char* nameField, ALenum parameter, ALint value) {
     probeSetter(probeObject, parameter, value);
     const bool accepted = alGetError() == AL_NO_ERROR;
-    std::string line(nameField);
-    line += accepted ? "YES" : "NO";
-    print_line(line.c_str());
+    print_line(heap_join(nameField, accepted ? "YES" : "NO"));
 }

@@ -4,16 +4,23 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 
-#include <string>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
 
 #include "console/console.hpp"
 #include "device/device_phase.hpp"
-#include "playback/monotonic_clock.hpp"
+#include "device/working_heap.hpp"
 #include "playback/wave_reader.hpp"
 
 const char* waveFileName = nullptr;
 
 namespace {
+
+// The media folder, "Media" in the parent of the working directory, spelled
+// with the platform's separator; the file name follows it directly.
+constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+constexpr char kMediaDirectory[] = {'.', '.', kSeparator, 'M', 'e', 'd', 'i', 'a', kSeparator, '\0'};
 
 constexpr uint32_t kDotIntervalMs = 100;
 
@@ -21,7 +28,12 @@ ALuint buffer = 0;
 ALuint source = 0;
 ALint sourceState = 0;
 
-std::string text_or_empty(const char* text) { return text ? text : ""; }
+// Milliseconds on the steady clock, which only moves forward: a change of
+// the wall-clock time moves no dot.
+uint64_t now_ms() {
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
 
 // Milliseconds until the dot-th dot is due, dot intervals after the play
 // started; 0 when it is due already. A late wake-up or a slow state query
@@ -29,7 +41,7 @@ std::string text_or_empty(const char* text) { return text ? text : ""; }
 // fall behind the sound.
 uint32_t wait_for_dot(uint64_t playStarted, uint64_t dot) {
     const uint64_t due = playStarted + dot * kDotIntervalMs;
-    const uint64_t now = monotonic_milliseconds();
+    const uint64_t now = now_ms();
     return due > now ? static_cast<uint32_t>(due - now) : 0;
 }
 
@@ -63,7 +75,7 @@ PlayWatch watch_after(uint64_t playStarted, int32_t bytesUploaded) {
 }
 
 bool device_lost(PlayWatch& watch) {
-    const uint64_t now = monotonic_milliseconds();
+    const uint64_t now = now_ms();
     if (now < watch.from) return false;
     if (!watch.started) {
         watch.started = true;
@@ -85,7 +97,7 @@ bool device_lost(PlayWatch& watch) {
     return now - watch.movedAt >= kStalledMs;
 }
 
-void print_load_failure() { print_line(("-ERR: Failed to load " + text_or_empty(waveFileName)).c_str()); }
+void print_load_failure() { print_line(heap_join("-ERR: Failed to load ", waveFileName)); }
 
 }  // namespace
 
@@ -93,7 +105,7 @@ void set_playback_constants() { waveFileName = "Footsteps.wav"; }
 
 void playback_job() {
     alGenBuffers(1, &buffer);
-    int opened = OpenWaveFile((kMediaDirectory + text_or_empty(waveFileName)).c_str());
+    int opened = OpenWaveFile(heap_join(kMediaDirectory, waveFileName));
     if (!opened) {
         alDeleteBuffers(1, &buffer);
         print_load_failure();
@@ -112,7 +124,7 @@ void playback_job() {
     alGenSources(1, &source);
     alSourcei(source, AL_BUFFER, static_cast<ALint>(buffer));
     alSourcePlay(source);
-    const uint64_t playStarted = monotonic_milliseconds();
+    const uint64_t playStarted = now_ms();
     print("Playing Source ");
     PlayWatch watch = watch_after(playStarted, uploaded);
     uint64_t dot = 0;

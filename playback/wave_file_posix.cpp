@@ -8,8 +8,6 @@
 
 #include "playback/wave_stream.hpp"
 
-extern const char kMediaDirectory[] = "../Media/";
-
 namespace {
 
 // The descriptor of the one file stream that is open, for the end routine.

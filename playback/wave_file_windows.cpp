@@ -4,8 +4,6 @@
 
 #include "playback/wave_stream.hpp"
 
-extern const char kMediaDirectory[] = "..\\Media\\";
-
 namespace {
 
 // The handle of the one file stream that is open, for the end routine.

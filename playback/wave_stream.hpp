@@ -53,10 +53,6 @@ private:
     int64_t position_ = 0;
 };
 
-// The media folder, "Media" in the parent of the working directory, spelled
-// the platform's way; a file name follows it directly.
-extern const char kMediaDirectory[];
-
 // Opens an existing regular file for reading. Directories, FIFOs, devices
 // and files that cannot be opened give null; the open never blocks.
 std::unique_ptr<WaveStream> open_wave_file_stream(const char* path);

@@ -61,7 +61,7 @@ public:
     }
 
     void detach() override {
-        commit();
+        surface_.commit();
         // An answer still on its way would reach the shell as typed text.
         input_.wait_out_late_answer();
         leave_raw_mode();
@@ -77,10 +77,7 @@ public:
         return 1;
     }
 
-    void scroll_up(int bottom_row) override { surface_.scroll_up(bottom_row); }
-    void put_cells(int x, int y, const Cell* cells, int count) override { surface_.put_cells(x, y, cells, count); }
-    void place_cursor(int x, int y) override { surface_.place_cursor(x, y); }
-    void commit() override { surface_.commit(); }
+    ScreenSurface& surface() override { return surface_; }
 
     void write_stream(std::string_view bytes) override { write_fd(STDOUT_FILENO, bytes); }
 

@@ -2,8 +2,6 @@
 
 #include <pthread.h>
 #include <signal.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <initializer_list>
@@ -14,7 +12,7 @@ namespace {
 
 // State the signal handlers read: plain values only.
 void (*volatile closeRoutine)() = nullptr;
-volatile pid_t mainThreadId = 0;
+pthread_t mainThread{};  // set before the handlers are installed
 // Set when the screen may have changed under the program: it was stopped
 // and has resumed (the shell wrote meanwhile), or it was resized.
 volatile sig_atomic_t screenChanged = 0;
@@ -42,9 +40,11 @@ void default_and_raise(int signal_number) {
 // Signal handling belongs on the main thread, so that nothing it is doing
 // runs on while the handler works. A signal that lands on another thread
 // (OpenAL runs threads of its own) is sent on to the main thread.
+// pthread_self and pthread_kill are async-signal-safe; pthread_equal only
+// compares.
 bool passed_to_main_thread(int signal_number) {
-    if (static_cast<pid_t>(syscall(SYS_gettid)) == mainThreadId) return false;
-    syscall(SYS_tgkill, getpid(), mainThreadId, signal_number);
+    if (pthread_equal(pthread_self(), mainThread)) return false;
+    pthread_kill(mainThread, signal_number);
     return true;
 }
 
@@ -88,7 +88,7 @@ void on_screen_change(int) {
 }  // namespace
 
 void install_terminal_signal_handlers(void (*end_routine)()) {
-    mainThreadId = static_cast<pid_t>(syscall(SYS_gettid));
+    mainThread = pthread_self();
     closeRoutine = end_routine;
     for (int signal_number : {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGPIPE})
         install_handler(signal_number, on_terminating_signal);

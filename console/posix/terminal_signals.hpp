@@ -1,5 +1,5 @@
 #pragma once
-// The Linux terminal's signals: the close event (the terminal went away),
+// The terminal's signals: the close event (the terminal went away),
 // the ways out that must leave the terminal as it was found, a stop and
 // resume, and a screen that changed under the program.
 

@@ -15,9 +15,9 @@ HANDLE mainThread = nullptr;
 // routine).
 BOOL WINAPI on_control_event(DWORD event_type) {
     if (event_type == CTRL_CLOSE_EVENT) {
-        // The end routine closes the WAV file and frees the device list's
-        // store while the main thread would go on using them: hold the main
-        // thread first. It never runs again; the process ends after this.
+        // The end routine releases what the main thread may be using at
+        // this moment: hold the main thread first. It never runs again; the
+        // process ends after this.
         if (mainThread != nullptr) SuspendThread(mainThread);
         if (closeRoutine != nullptr) closeRoutine();
     }

@@ -15,6 +15,10 @@
 
 namespace {
 
+// The largest piece one WriteFile is asked for: Windows moves at most about
+// 2 GiB a call; stay well below.
+constexpr DWORD kMaxSingleWrite = DWORD{1} << 30;
+
 class WindowsConsoleBackend final : public ConsoleBackend {
 public:
     ConsoleSnapshot attach() override {
@@ -54,14 +58,11 @@ public:
 
     int register_close_handler(void (*end_routine)()) override { return install_close_handler(end_routine); }
 
-    void scroll_up(int bottom_row) override { surface_.scroll_up(bottom_row); }
-    void put_cells(int x, int y, const Cell* cells, int count) override { surface_.put_cells(x, y, cells, count); }
-    void place_cursor(int x, int y) override { surface_.place_cursor(x, y); }
-    void commit() override { surface_.commit(); }
+    ScreenSurface& surface() override { return surface_; }
 
     void write_stream(std::string_view bytes) override {
         write_all(bytes, [this](const char* data, std::size_t size) -> std::size_t {
-            const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+            const DWORD chunk = size > kMaxSingleWrite ? kMaxSingleWrite : static_cast<DWORD>(size);
             DWORD written = 0;
             return WriteFile(output_, data, chunk, &written, nullptr) ? written : 0;
         });

@@ -10,7 +10,7 @@
 
 #include "console/console_backend.hpp"
 
-class MemoryScreen final : public ConsoleBackend {
+class MemoryScreen final : public ConsoleBackend, public ScreenSurface {
 public:
     // window_width: the visible window's columns where narrower than the
     // rows (a Windows console buffer); 0 means as wide as the rows.
@@ -40,6 +40,7 @@ public:
         return key;
     }
     bool keys_ended() override { return keys_end && keys.empty(); }
+    ScreenSurface& surface() override { return *this; }
 
     void scroll_up(int) override {
         rows_.erase(rows_.begin());
