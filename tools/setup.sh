@@ -248,7 +248,7 @@ case "$job" in
     # package-lock.json, from npm into build/docs (never globally). Debian's
     # npm brings nodejs; an npm already on PATH (another node
     # distribution's, which Debian's would conflict with) is used as it is.
-    docs_packages=(cmake)
+    docs_packages=(cmake make)
     command -v npm >/dev/null || docs_packages+=(npm)
     install_packages --no-recommends "${docs_packages[@]}"
     step "Configuring the link check (build/docs)"
