@@ -12,6 +12,7 @@
 #   tools/setup.sh wine       the tests that run those under wine (build/wine)
 #   tools/setup.sh ci         only what .ci/run needs on the machine itself
 #                             (debootstrap, git, apt's package lists); no build
+#   tools/setup.sh docs       the link check of README.md and docs/ (build/docs)
 # Installing takes root: as an ordinary user it goes through sudo; without
 # sudo it names the missing packages and stops before anything is built.
 # apt-get update runs at most once. While another apt or dpkg run (the
@@ -242,8 +243,22 @@ case "$job" in
     tools/debian_archive.sh >/dev/null 2>&1 || update_lists
     exit 0
     ;;
+  docs)
+    # remark and its link plugin, at the versions of tools/docs-links/
+    # package-lock.json, from npm into build/docs (never globally). Debian's
+    # npm brings nodejs; an npm already on PATH (another node
+    # distribution's, which Debian's would conflict with) is used as it is.
+    docs_packages=(cmake make)
+    command -v npm >/dev/null || docs_packages+=(npm)
+    install_packages --no-recommends "${docs_packages[@]}"
+    step "Configuring the link check (build/docs)"
+    cmake -S tools/docs-links -B build/docs
+    step "Installing the link checker (npm ci)"
+    npm ci --prefix build/docs --no-audit --no-fund
+    exit 0
+    ;;
   *)
-    echo "usage: $0 run|default|sanitize|fuzz|windows|wine|ci" >&2
+    echo "usage: $0 run|default|sanitize|fuzz|windows|wine|ci|docs" >&2
     exit 2
     ;;
 esac

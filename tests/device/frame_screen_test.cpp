@@ -557,7 +557,7 @@ TEST_P(FrameInConsoleOn, CloseEventRunsTheEndRoutineAndEndsTheProgram) {
         {"closed in the final wait", {kWaitMenu, kPress1, kWaitFinal, "sleep 200", "close"},
          ferrowin_dialogue(menu, "A"), true},
         // The interrupt key ends the program at once as well, without the end
-        // routine (its exit status is the system's: see the README).
+        // routine (its exit status is the system's: see docs/windows.md).
         {"Ctrl+C at the menu", {kWaitMenu, "sleep 200", "ctrlc"}, ferrowin_menu(menu), false},
     };
     const ConsoleSetup setup;
