@@ -348,13 +348,9 @@ TEST_P(FrameOnTerminalOn, BothProgramsRunOnOpenALSoft) {
     for (const char* name : {"quorvel", "ferrowin"}) {
         const std::string program = program_command(this->program(name), OpenAl::installed);
         SCOPED_TRACE(program);
-        SessionOptions options;
-        options.argv = {program};
-        options.env = {{"ALSOFT_DRIVERS", "null"}, {"ALSOFT_CONF", "/dev/null"}};
-        options.workdir = program.substr(0, program.rfind('/'));
-        options.initialContent = initial_screen(platform());
-        options.rows = 40;
-        TerminalSession t(options);
+        ScreenRun t({.argv = {program}, .workdir = program.substr(0, program.rfind('/')), .rows = 40,
+                     .initialContent = initial_screen(platform())},
+                    {{"ALSOFT_DRIVERS", "null"}, {"ALSOFT_CONF", "/dev/null"}});
         ASSERT_TRUE(t.waitForText(" (DEFAULT)")) << t.dump();
         ASSERT_TRUE(t.waitForRawKeys()) << t.dump();
         EXPECT_EQ(t.row(r + 2), "Select OpenAL device:");

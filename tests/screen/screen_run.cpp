@@ -3,16 +3,11 @@
 #include "programs_under_test.hpp"
 
 namespace screen {
-
 namespace {
 
-SessionOptions with(SessionOptions options, const Environment& environment) {
+SessionOptions with(SessionOptions options, const Environment& environment, const std::string& program = "") {
+    if (options.argv.empty() && !program.empty()) options.argv = {program_command(program, OpenAl::stand_in)};
     for (const auto& [name, value] : environment) options.env[name] = value;
-    return options;
-}
-
-SessionOptions against_stand_in(SessionOptions options, const std::string& program) {
-    if (options.argv.empty()) options.argv = {program_command(program, OpenAl::stand_in)};
     return options;
 }
 
@@ -23,7 +18,7 @@ ScreenRun::ScreenRun(SessionOptions options, const Environment& environment)
 
 ScreenRun::ScreenRun(const std::vector<std::string>& scenario, SessionOptions options, const std::string& program)
     : StandIn{std::make_unique<fakeal::Sandbox>(scenario)},
-      TerminalSession(with(against_stand_in(std::move(options), program), as_environment(sandbox->environment()))) {}
+      TerminalSession(with(std::move(options), as_environment(sandbox->environment()), program)) {}
 
 testing::AssertionResult ScreenRun::choose(const std::string& keys, const std::string& text) {
     if (!waitForText("Select OpenAL device:") || !waitForRawKeys())

@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "fakeal_support.hpp"
 #include "program_run.hpp"
@@ -28,12 +26,10 @@ public:
     // empty program (of programs_under_test) as run against the stand-in.
     ScreenRun(const std::vector<std::string>& scenario, SessionOptions options, const std::string& program = "");
 
-    // The stand-in's call log.
-    std::vector<std::string> log() const { return sandbox->logLines(); }
+    std::vector<std::string> log() const { return sandbox->logLines(); }  // the stand-in's
     // Once the device menu reads raw keys, types keys and waits for text.
     testing::AssertionResult choose(const std::string& keys, const std::string& text);
-    // The row that holds text, or -1.
-    int rowWith(const std::string& text) const;
+    int rowWith(const std::string& text) const;  // the row that holds text, or -1
 };
 
 }  // namespace screen
