@@ -7,17 +7,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 
 #include "console_driver.hpp"
 #include "programs_under_test.hpp"
 #include "run_layout.hpp"
 #include "screen_run.hpp"
-#include "wave_builder.hpp"
 #include "wave_signal.hpp"
-
-using namespace wavetest;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -56,20 +51,6 @@ TEST_P(QuorvelScreenOn, PlaysTheBundledFileWithADotPer100Ms) {
     s.send("x");
     EXPECT_EQ(s.waitExit(), screen::ExitStatus::exitedWith(0)) << s.dump();
     EXPECT_EQ(s.modeChangesLeftBehind(), "");
-}
-
-TEST(QuorvelScreen, SoundShorterThan100MsGivesOneDot) {
-    Bytes samples(2 * 44100 / 20 * 2, 0);  // 50 ms of stereo silence
-    Bytes file = riff({chunk("fmt ", fmt_body(1, 2, 44100, 16)), chunk("data", samples)});
-    RunLayout layout;
-    layout.put_media(file);
-    screen::ScreenRun s({.argv = {layout.command()}, .workdir = layout.file("bin")}, kNullBackend);
-    ASSERT_TRUE(s.choose("1", "Press any key to exit"));
-    int playing = s.rowWith("Playing Source ");
-    ASSERT_GE(playing, 0) << s.dump();
-    EXPECT_EQ(s.row(playing), "Playing Source .");
-    s.send("x");
-    EXPECT_EQ(s.waitExit(), screen::ExitStatus::exitedWith(0)) << s.dump();
 }
 
 TEST_P(QuorvelScreenOn, KeyPressedDuringPlaybackEndsTheFinalWait) {
