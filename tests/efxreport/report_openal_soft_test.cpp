@@ -28,16 +28,16 @@ const std::string kDeviceName = "OpenAL Soft";
 class IsolatedConfiguration {
 public:
     explicit IsolatedConfiguration(const std::string& contents)
-        : conf_("alsoft.conf", contents), home_("empty") {}
+        : conf_("alsoft.conf", contents) {}
     Environment environment() const {
-        const std::string& home = home_.directory();
+        const std::string home = home_.path().string();
         return {{"ALSOFT_DRIVERS", "null"}, {"ALSOFT_CONF", conf_.path()},
                 {"HOME", home}, {"XDG_CONFIG_HOME", home}, {"XDG_CONFIG_DIRS", home}};
     }
 
 private:
     TemporaryFile conf_;
-    TemporaryFile home_;
+    TemporaryFolder home_;
 };
 
 // Our name field of each type and the name openal-info gives it.
