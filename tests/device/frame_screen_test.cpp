@@ -128,8 +128,7 @@ TEST_P(FrameOnTerminalOn, HostileDeviceNameIsShownHarmlessly) {
 // On Windows the console driver's rows check these cells.
 TEST(FrameOnTerminal, UnicodeNamesKeepTheCursorInStep) {
     ScreenRun t({"device = Haut-parleurs St\\xc3\\xa9r\\xc3\\xa9o", "device = \\xe6\\x97\\xa5\\xe6\\x9c\\xac",
-                 "device = bad\\xc3(", "default_device = bad\\xc3("},
-                {}, "ferrowin");
+                 "device = bad\\xc3(", "default_device = bad\\xc3("}, {}, "ferrowin");
     ASSERT_TRUE(t.waitForCursor({6, 0})) << t.dump();
     EXPECT_EQ(t.row(3), "1. Haut-parleurs St\xC3\xA9r\xC3\xA9o");
     EXPECT_EQ(t.row(4), "2. \xEF\xBF\xBD\xEF\xBF\xBD");
@@ -228,7 +227,6 @@ TEST_P(FrameOnTerminalOn, SignalsLeaveTheTerminalAsItWas) {
 
 // A terminal that does not answer the cursor request: open console waits a
 // moment, then starts on a fresh bottom row.
-
 TEST(FrameOnTerminal, SignalWhileWaitingForTheTerminalLeavesItAsItWas) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
@@ -304,7 +302,8 @@ TEST(FrameOnTerminal, OutputFollowsTheScreenAfterAStopOrAResize) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string script = "set -m; " + std::string(FERROWIN_PATH) + "; echo; echo shell line; fg >/dev/null";
-        ScreenRun t({"device = A", "efx_extension = no"}, {.argv = {"/bin/sh", "-c", script}, .initialContent = initial});
+        ScreenRun t({"device = A", "efx_extension = no"},
+                    {.argv = {"/bin/sh", "-c", script}, .initialContent = initial});
         ASSERT_TRUE(t.waitForSettledText("1. A (DEFAULT)")) << t.dump();
         c.change(t);
         // The key only once the program has the terminal raw again.
@@ -326,7 +325,8 @@ TEST(FrameOnTerminal, OutputFollowsTheScreenAfterAStopOrAResize) {
 TEST(FrameOnTerminal, OutputPipeClosedLeavesTheTerminalAsItWas) {
     // Keys from the terminal, output into a pipe whose reader stops early:
     // the next print meets a closed pipe.
-    ScreenRun t({"device = A"}, {.argv = {"/bin/sh", "-c", std::string(FERROWIN_PATH) + " | head -c 5; echo; echo done"}});
+    const std::string script = std::string(FERROWIN_PATH) + " | head -c 5; echo; echo done";
+    ScreenRun t({"device = A"}, {.argv = {"/bin/sh", "-c", script}});
     ASSERT_TRUE(t.waitForText("Ferro")) << t.dump();
     t.pumpFor(std::chrono::milliseconds(300));  // head has gone by now
     t.send("1");

@@ -182,8 +182,8 @@ TEST(QuorvelWithFake, SlowStateAnswersKeepADotPer100MsOfSound) {
         ASSERT_EQ(r.exitCode, 0) << row.delay << "\n" << r.output;
         EXPECT_NEAR(dots(r.output), row.dots, 1) << r.output;
         const std::vector<std::string> log = box.logLines();
-        EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.starts_with("alGetSourcei("); }),
-                  dots(r.output)) << "one query a dot";
+        const auto query = [](const std::string& line) { return line.starts_with("alGetSourcei("); };
+        EXPECT_EQ(std::count_if(log.begin(), log.end(), query), dots(r.output)) << "one query a dot";
     }
 }
 
