@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "console/posix/descriptor_io.hpp"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -46,15 +48,14 @@ double microseconds_until(const char* program, const std::string& input, const s
     }
     close(toChild[0]);
     close(fromChild[1]);
-    const bool written = write(toChild[1], input.data(), input.size()) ==
-                         static_cast<ssize_t>(input.size());
+    write_fd(toChild[1], input);
     close(toChild[1]);
 
     std::string output;
     double elapsed = -1;
     char chunk[4096];
     ssize_t n;
-    while (written && (n = read(fromChild[0], chunk, sizeof chunk)) > 0) {
+    while ((n = read(fromChild[0], chunk, sizeof chunk)) > 0) {
         output.append(chunk, static_cast<std::size_t>(n));
         if (output.find(marker) != std::string::npos) {
             elapsed = std::chrono::duration<double, std::micro>(Clock::now() - start).count();

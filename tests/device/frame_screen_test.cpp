@@ -12,15 +12,14 @@
 #include <vector>
 
 #include "console_driver.hpp"
-#include "fakeal_support.hpp"
-#include "program_run.hpp"
 #include "programs_under_test.hpp"
-#include "terminal_session.hpp"
+#include "screen_run.hpp"
 
 namespace {
 
 using screen::ExitStatus;
 using screen::Position;
+using screen::ScreenRun;
 using screen::SessionOptions;
 using screen::TerminalSession;
 
@@ -32,23 +31,6 @@ const std::string kPrompt = "$ run\r\n";  // a shell prompt line; the program st
 std::string initial_screen(const std::string& platform) { return platform == "windows" ? "" : kPrompt; }
 int first_row(const std::string& platform) { return platform == "windows" ? 0 : 1; }
 
-// A program run on the terminal against a scenario of the stand-in OpenAL.
-struct FakeRun {
-    std::unique_ptr<fakeal::Sandbox> sandbox;
-    std::unique_ptr<TerminalSession> terminal;
-
-    FakeRun(const std::vector<std::string>& scenario, SessionOptions options)
-        : sandbox(std::make_unique<fakeal::Sandbox>(scenario)) {
-        for (const auto& [name, value] : as_environment(sandbox->environment())) options.env[name] = value;
-        terminal = std::make_unique<TerminalSession>(options);
-    }
-    FakeRun(const std::string& program, const std::vector<std::string>& scenario,
-            const std::string& initial = kPrompt, int rows = 24, int cols = 80, bool answering = true)
-        : FakeRun(scenario, {.argv = {program_command(program, OpenAl::stand_in)}, .rows = rows,
-                             .cols = cols, .initialContent = initial, .answerQueries = answering}) {}
-    TerminalSession& t() { return *terminal; }
-};
-
 // The rows that follow run on each platform under test.
 class FrameOnTerminalOn : public ::testing::TestWithParam<std::string> {
 protected:
@@ -58,9 +40,8 @@ protected:
 };
 
 TEST_P(FrameOnTerminalOn, MenuChoiceAndFinalWait) {
-    FakeRun run(program("ferrowin"), {"device = A", "device = B", "default_device = B", "efx_extension = no"},
-                initial_screen(platform()));
-    TerminalSession& t = run.t();
+    ScreenRun t({"device = A", "device = B", "default_device = B", "efx_extension = no"},
+                {.initialContent = initial_screen(platform())}, program("ferrowin"));
     const int r = row0();
     ASSERT_TRUE(t.waitForCursor({r + 5, 0})) << t.dump();
     ASSERT_TRUE(t.waitForRawKeys()) << t.dump();
@@ -98,8 +79,7 @@ TEST_P(FrameOnTerminalOn, InvalidKeysEndSilentlyAndRestoreTheTerminal) {
     const int r = row0();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeRun run(program("quorvel"), {"device = A", "device = B"}, initial_screen(platform()));
-        TerminalSession& t = run.t();
+        ScreenRun t({"device = A", "device = B"}, {.initialContent = initial_screen(platform())}, program("quorvel"));
         ASSERT_TRUE(t.waitForCursor({r + 5, 0})) << t.dump();
         ASSERT_TRUE(t.waitForRawKeys()) << t.dump();
         t.send(c.keys);
@@ -108,15 +88,14 @@ TEST_P(FrameOnTerminalOn, InvalidKeysEndSilentlyAndRestoreTheTerminal) {
         EXPECT_EQ(t.row(r + 4), "2. B");
         EXPECT_EQ(t.row(r + 5), "");
         EXPECT_EQ(t.modeChangesLeftBehind(), "");
-        EXPECT_FALSE(opened_a_device(run.sandbox->logLines()));
+        EXPECT_FALSE(opened_a_device(t.log()));
     }
 }
 
 TEST(FrameOnTerminal, KeysTypedAheadAreNotLost) {
     // The choice and the key for the final wait arrive together, before the
     // menu is even shown: the device opens and the final wait ends by itself.
-    FakeRun run("ferrowin", {"device = A", "efx_extension = no"}, "");
-    TerminalSession& t = run.t();
+    ScreenRun t({"device = A", "efx_extension = no"}, {}, "ferrowin");
     t.send("1x");
     EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
     EXPECT_TRUE(t.waitForText("Opened A Device")) << t.dump();
@@ -128,8 +107,8 @@ TEST_P(FrameOnTerminalOn, HostileDeviceNameIsShownHarmlessly) {
     const std::string hostile = "\\e[2J\\e]0;pwned\\x07\\e[31mEvil\\e[H\\x9b1;1H\\x7f";
     // On Linux a line above the program must survive it.
     const int r = row0();
-    FakeRun run(program("ferrowin"), {"device = " + hostile, "efx_extension = no"}, r > 0 ? "keep me\r\n" : "");
-    TerminalSession& t = run.t();
+    ScreenRun t({"device = " + hostile, "efx_extension = no"}, {.initialContent = r > 0 ? "keep me\r\n" : ""},
+                program("ferrowin"));
     ASSERT_TRUE(t.waitForText("Select OpenAL device:")) << t.dump();
     ASSERT_TRUE(t.waitForCursor({r + 4, 0})) << t.dump();
     ASSERT_TRUE(t.waitForRawKeys()) << t.dump();
@@ -148,9 +127,8 @@ TEST_P(FrameOnTerminalOn, HostileDeviceNameIsShownHarmlessly) {
 
 // On Windows the console driver's rows check these cells.
 TEST(FrameOnTerminal, UnicodeNamesKeepTheCursorInStep) {
-    FakeRun run("ferrowin", {"device = Haut-parleurs St\\xc3\\xa9r\\xc3\\xa9o", "device = \\xe6\\x97\\xa5\\xe6\\x9c\\xac",
-                             "device = bad\\xc3(", "default_device = bad\\xc3("}, "");
-    TerminalSession& t = run.t();
+    ScreenRun t({"device = Haut-parleurs St\\xc3\\xa9r\\xc3\\xa9o", "device = \\xe6\\x97\\xa5\\xe6\\x9c\\xac",
+                 "device = bad\\xc3(", "default_device = bad\\xc3("}, {}, "ferrowin");
     ASSERT_TRUE(t.waitForCursor({6, 0})) << t.dump();
     EXPECT_EQ(t.row(3), "1. Haut-parleurs St\xC3\xA9r\xC3\xA9o");
     EXPECT_EQ(t.row(4), "2. \xEF\xBF\xBD\xEF\xBF\xBD");
@@ -160,8 +138,7 @@ TEST(FrameOnTerminal, UnicodeNamesKeepTheCursorInStep) {
 
 TEST(FrameOnTerminal, LongNameIsCutTo250CellsButOpenedWhole) {
     const std::string name = std::string(247, 'n') + "XYZ" + std::string(50, 'm');
-    FakeRun run("ferrowin", {"device = " + name, "efx_extension = no"}, "");
-    TerminalSession& t = run.t();
+    ScreenRun t({"device = " + name, "efx_extension = no"}, {}, "ferrowin");
     // "1. " and the first 247 characters make the 250 shown: three full
     // rows and ten cells; "XYZ" would be the 251st to 253rd.
     ASSERT_TRUE(t.waitForCursor({7, 0})) << t.dump();
@@ -170,15 +147,14 @@ TEST(FrameOnTerminal, LongNameIsCutTo250CellsButOpenedWhole) {
     EXPECT_FALSE(t.waitForText("XYZ", std::chrono::milliseconds(0)));
     t.send("1x");
     ASSERT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
-    const std::vector<std::string> log = run.sandbox->logLines();
+    const std::vector<std::string> log = t.log();
     EXPECT_NE(std::find(log.begin(), log.end(), "alcOpenDevice(\"" + name + "\") -> dev1"), log.end());
 }
 
 TEST(FrameOnTerminal, StartingOnTheBottomRowScrollsTheScreen) {
     std::string initial;
     for (int i = 1; i <= 9; ++i) initial += "old " + std::to_string(i) + "\r\n";
-    FakeRun run("ferrowin", {"device = A"}, initial, 10, 40);
-    TerminalSession& t = run.t();
+    ScreenRun t({"device = A"}, {.rows = 10, .cols = 40, .initialContent = initial}, "ferrowin");
     ASSERT_TRUE(t.waitForSettledText("1. A (DEFAULT)")) << t.dump();
     ASSERT_TRUE(t.waitForCursor({9, 0})) << t.dump();
     EXPECT_EQ(t.row(4), "old 9");
@@ -213,8 +189,7 @@ TEST_P(FrameOnTerminalOn, SignalsLeaveTheTerminalAsItWas) {
         // The Windows console has one interrupt key, and no Unix signals.
         if (windows && c.signal != SIGINT) continue;
         SCOPED_TRACE(c.name);
-        FakeRun run(program("quorvel"), {"device = A"}, initial_screen(platform()));
-        TerminalSession& t = run.t();
+        ScreenRun t({"device = A"}, {.initialContent = initial_screen(platform())}, program("quorvel"));
         ASSERT_TRUE(t.waitForCursor({r + 4, 0})) << t.dump();
         ASSERT_TRUE(t.waitForRawKeys()) << t.dump();
         // A signal whose default action dumps core makes qemu-user write a
@@ -246,21 +221,16 @@ TEST_P(FrameOnTerminalOn, SignalsLeaveTheTerminalAsItWas) {
             EXPECT_EQ(t.output().substr(outputBefore), qemuLine + "\r\n") << "nothing is printed on the way out";
             EXPECT_EQ(t.row(r + 4), qemuLine) << t.dump();
         }
-        EXPECT_FALSE(opened_a_device(run.sandbox->logLines()));
+        EXPECT_FALSE(opened_a_device(t.log()));
     }
 }
 
 // A terminal that does not answer the cursor request: open console waits a
 // moment, then starts on a fresh bottom row.
-struct SilentTerminalRun : FakeRun {
-    SilentTerminalRun() : FakeRun("ferrowin", {"device = A", "efx_extension = no"}, "", 24, 80, false) {}
-};
-
 TEST(FrameOnTerminal, SignalWhileWaitingForTheTerminalLeavesItAsItWas) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
-        SilentTerminalRun run;
-        TerminalSession& t = *run.terminal;
+        ScreenRun t({"device = A", "efx_extension = no"}, {.answerQueries = false}, "ferrowin");
         ASSERT_TRUE(t.waitUntil([&] { return t.output().find("\x1b[6n") != std::string::npos; })) << t.dump();
         t.kill(signal);
         EXPECT_EQ(t.waitExit(), ExitStatus::killedBy(signal)) << t.dump();
@@ -272,8 +242,7 @@ TEST(FrameOnTerminal, LateCursorAnswerIsNoKey) {
     const std::vector<std::string> deliveries[] = {{"\x1b[1;1R"}, {"\x1b[1", ";1R"}};
     for (const auto& pieces : deliveries) {
         SCOPED_TRACE(pieces.size());
-        SilentTerminalRun run;
-        TerminalSession& t = *run.terminal;
+        ScreenRun t({"device = A", "efx_extension = no"}, {.answerQueries = false}, "ferrowin");
         ASSERT_TRUE(t.waitUntilSettled([&] { return t.cursor() == Position{23, 0}; })) << t.dump();
         EXPECT_EQ(t.row(21), "Select OpenAL device:");
         EXPECT_EQ(t.row(22), "1. A (DEFAULT)");
@@ -290,11 +259,10 @@ TEST(FrameOnTerminal, LateCursorAnswerIsNoKey) {
 
 TEST(FrameOnTerminal, LateCursorAnswerDoesNotReachTheShell) {
     // Keys on a pipe, the screen on the terminal; a shell reads a line after.
-    FakeRun run({"device = A", "efx_extension = no"},
+    ScreenRun t({"device = A", "efx_extension = no"},
                 {.argv = {"/bin/sh", "-c", "printf 1x | " + std::string(FERROWIN_PATH) +
                                                "; echo; echo ended; read -r line; echo \"[$line]\" | tr '\\033' E"},
                  .answerQueries = false});
-    TerminalSession& t = run.t();
     ASSERT_TRUE(t.waitForSettledText("Press any key to exit")) << t.dump();
     t.send("\x1b[1;1R");  // long after it was asked for, as the program ends
     ASSERT_TRUE(t.waitForSettledText("ended")) << t.dump();
@@ -308,8 +276,7 @@ TEST(FrameOnTerminal, DumbTerminalIsWrittenLikeAFile) {
                                     {.argv = {FERROWIN_PATH}, .unsetEnv = {"TERM"}}};
     for (const SessionOptions& options : cases) {
         SCOPED_TRACE(options.env.empty() ? "no TERM" : "TERM=dumb");
-        FakeRun run({"device = A", "efx_extension = no"}, options);
-        TerminalSession& t = run.t();
+        ScreenRun t({"device = A", "efx_extension = no"}, options);
         ASSERT_TRUE(t.waitForSettledText("1. A (DEFAULT)")) << t.dump();
         t.send("1x");
         EXPECT_EQ(t.waitExit(), ExitStatus::exitedWith(0)) << t.dump();
@@ -335,8 +302,8 @@ TEST(FrameOnTerminal, OutputFollowsTheScreenAfterAStopOrAResize) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string script = "set -m; " + std::string(FERROWIN_PATH) + "; echo; echo shell line; fg >/dev/null";
-        FakeRun run({"device = A", "efx_extension = no"}, {.argv = {"/bin/sh", "-c", script}, .initialContent = initial});
-        TerminalSession& t = run.t();
+        ScreenRun t({"device = A", "efx_extension = no"},
+                    {.argv = {"/bin/sh", "-c", script}, .initialContent = initial});
         ASSERT_TRUE(t.waitForSettledText("1. A (DEFAULT)")) << t.dump();
         c.change(t);
         // The key only once the program has the terminal raw again.
@@ -358,11 +325,8 @@ TEST(FrameOnTerminal, OutputFollowsTheScreenAfterAStopOrAResize) {
 TEST(FrameOnTerminal, OutputPipeClosedLeavesTheTerminalAsItWas) {
     // Keys from the terminal, output into a pipe whose reader stops early:
     // the next print meets a closed pipe.
-    fakeal::Sandbox sandbox({"device = A"});
-    SessionOptions options;
-    options.argv = {"/bin/sh", "-c", std::string(FERROWIN_PATH) + " | head -c 5; echo; echo done"};
-    for (const auto& [name, value] : as_environment(sandbox.environment())) options.env[name] = value;
-    TerminalSession t(options);
+    const std::string script = std::string(FERROWIN_PATH) + " | head -c 5; echo; echo done";
+    ScreenRun t({"device = A"}, {.argv = {"/bin/sh", "-c", script}});
     ASSERT_TRUE(t.waitForText("Ferro")) << t.dump();
     t.pumpFor(std::chrono::milliseconds(300));  // head has gone by now
     t.send("1");
@@ -372,12 +336,11 @@ TEST(FrameOnTerminal, OutputPipeClosedLeavesTheTerminalAsItWas) {
 }
 
 TEST(FrameOnTerminal, TerminalGoingAwayEndsTheProgram) {
-    FakeRun run("ferrowin", {"device = A"});
-    TerminalSession& t = run.t();
+    ScreenRun t({"device = A"}, {.initialContent = kPrompt}, "ferrowin");
     ASSERT_TRUE(t.waitForCursor({5, 0})) << t.dump();
     t.hangUp();
     EXPECT_EQ(t.waitExit(), ExitStatus::killedBy(SIGHUP));
-    EXPECT_FALSE(opened_a_device(run.sandbox->logLines()));
+    EXPECT_FALSE(opened_a_device(t.log()));
 }
 
 TEST_P(FrameOnTerminalOn, BothProgramsRunOnOpenALSoft) {
@@ -385,13 +348,9 @@ TEST_P(FrameOnTerminalOn, BothProgramsRunOnOpenALSoft) {
     for (const char* name : {"quorvel", "ferrowin"}) {
         const std::string program = program_command(this->program(name), OpenAl::installed);
         SCOPED_TRACE(program);
-        SessionOptions options;
-        options.argv = {program};
-        options.env = {{"ALSOFT_DRIVERS", "null"}, {"ALSOFT_CONF", "/dev/null"}};
-        options.workdir = program.substr(0, program.rfind('/'));
-        options.initialContent = initial_screen(platform());
-        options.rows = 40;
-        TerminalSession t(options);
+        ScreenRun t({.argv = {program}, .workdir = program.substr(0, program.rfind('/')), .rows = 40,
+                     .initialContent = initial_screen(platform())},
+                    {{"ALSOFT_DRIVERS", "null"}, {"ALSOFT_CONF", "/dev/null"}});
         ASSERT_TRUE(t.waitForText(" (DEFAULT)")) << t.dump();
         ASSERT_TRUE(t.waitForRawKeys()) << t.dump();
         EXPECT_EQ(t.row(r + 2), "Select OpenAL device:");

@@ -94,17 +94,6 @@ TEST_P(FakeReport, PrintsExactlyTheExpectedReport) {
     const ProgramRun run = run_ferrowin(as_environment(sandbox.environment()), platform);
     EXPECT_EQ(run.output, expected_output("Fake Device", c.report));
     EXPECT_EQ(run.exitCode, 0);
-
-    // A result line is 22 characters with "YES" and 21 with "NO".
-    for (const std::string& line : split_lines(run.output)) {
-        if (!line.starts_with(" ")) continue;
-        if (line.ends_with("YES")) {
-            EXPECT_EQ(line.size(), 22u) << line;
-        } else {
-            EXPECT_TRUE(line.ends_with("NO")) << line;
-            EXPECT_EQ(line.size(), 21u) << line;
-        }
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, FakeReport,

@@ -13,19 +13,15 @@ std::string trimmed(const std::string& text) {
 
 }  // namespace
 
-Lines all_yes(const std::string& header, std::span<const TypeRow> table) {
-    Lines lines{"", header};
-    for (const TypeRow& row : table) lines.push_back(std::string(row.nameField) + "YES");
-    return lines;
-}
-
 std::vector<std::pair<std::string, std::string>> openal_info_names() {
     std::vector<std::pair<std::string, std::string>> names;
-    for (std::span<const TypeRow> table : {effectTypeTable, filterTypeTable}) {
-        for (const TypeRow& row : table) {
-            std::string name = trimmed(row.nameField);
+    for (const Lines& section : {kEffectsAllYes, kFiltersAllYes}) {
+        for (const std::string& line : section) {
+            if (!line.ends_with("YES")) continue;
+            const std::string nameField = line.substr(0, line.size() - 3);
+            std::string name = trimmed(nameField);
             if (const auto pass = name.find(" Pass"); pass != std::string::npos) name.replace(pass, 5, "-pass");
-            names.emplace_back(row.nameField, name);
+            names.emplace_back(nameField, name);
         }
     }
     return names;

@@ -17,7 +17,7 @@
 #include "programs_under_test.hpp"
 #include "report_lines.hpp"
 #include "sound_server.hpp"
-#include "terminal_session.hpp"
+#include "screen_run.hpp"
 
 namespace {
 
@@ -28,16 +28,16 @@ const std::string kDeviceName = "OpenAL Soft";
 class IsolatedConfiguration {
 public:
     explicit IsolatedConfiguration(const std::string& contents)
-        : conf_("alsoft.conf", contents), home_("empty") {}
+        : conf_("alsoft.conf", contents) {}
     Environment environment() const {
-        const std::string& home = home_.directory();
+        const std::string home = home_.path().string();
         return {{"ALSOFT_DRIVERS", "null"}, {"ALSOFT_CONF", conf_.path()},
                 {"HOME", home}, {"XDG_CONFIG_HOME", home}, {"XDG_CONFIG_DIRS", home}};
     }
 
 private:
     TemporaryFile conf_;
-    TemporaryFile home_;
+    TemporaryFolder home_;
 };
 
 // Our name field of each type and the name openal-info gives it.
@@ -160,12 +160,8 @@ constexpr int kScreenRows = 40;
 // Runs ferrowin (a command) on a terminal, picks device 1, and returns the
 // screen once the final wait shows; then presses a key and expects exit code 0.
 Lines report_screen(const Environment& environment, const std::string& ferrowin = FERROWIN_PATH) {
-    screen::SessionOptions options{.argv = {ferrowin}, .rows = kScreenRows};
-    for (const auto& [name, value] : environment) options.env[name] = value;
-    screen::TerminalSession session(options);
-    EXPECT_TRUE(session.waitForText("Select OpenAL device:")) << session.dump();
-    EXPECT_TRUE(session.waitForRawKeys()) << session.dump();
-    session.send("1");
+    screen::ScreenRun session({.argv = {ferrowin}, .rows = kScreenRows}, environment);
+    EXPECT_TRUE(session.choose("1", "Press any key to exit"));
     EXPECT_TRUE(session.waitForSettledText("Press any key to exit")) << session.dump();
     const Lines screenLines = session.lines();
     session.send("x");

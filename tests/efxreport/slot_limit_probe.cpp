@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "efxreport/efx_probes.hpp"
+constexpr int kMaxCountedSlots = 129;
 
 int main() {
     const ALCchar* devices = alcGetString(nullptr, ALC_DEVICE_SPECIFIER);

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "console/write_all.hpp"
 #include "fakeal_text.hpp"
 
 namespace fakeal {
@@ -25,14 +26,13 @@ inline int g_logFd = -1;
 // Writes the whole text to fd, going on after interrupted writes.
 inline void writeAll(int fd, std::string_view text)
 {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;
+    write_all(text, [fd](const char* data, std::size_t size) -> std::size_t {
+        for (;;) {
+            const auto n = ::write(fd, data, size);
+            if (n >= 0) return static_cast<std::size_t>(n);
+            if (errno != EINTR) return 0;
         }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
+    });
 }
 
 // Writes "fakeal: <message>" to stderr and to the log, then aborts: a typo

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -18,6 +16,7 @@
 #include <vector>
 
 #include "fakeal_support.hpp"
+#include "program_run.hpp"
 
 namespace {
 
@@ -325,21 +324,8 @@ TEST(FakeAl, LookupsFollowScenario)
 TEST(FakeAl, ReplacesTheRealLibraryInAChildProcess)
 {
     fakeal::Sandbox box({"device = Child"});
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        std::vector<std::string> env = box.environment();
-        std::vector<char*> envp;
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        char* argv[] = {const_cast<char*>(FAKEAL_PROBE), nullptr};
-        execve(FAKEAL_PROBE, argv, envp.data());
-        _exit(127);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
-    EXPECT_EQ(WTERMSIG(status), SIGKILL);
+    const ProgramRun run = run_program_with_input(FAKEAL_PROBE, as_environment(box.environment()), "");
+    EXPECT_EQ(run.signal, SIGKILL) << "exit code " << run.exitCode;
     EXPECT_EQ(box.logLines(), (Lines{R"(alcGetString(NULL, 0x1005) -> "Child\0\0")",
                                      R"(alcOpenDevice("Child") -> dev1)"}));
 }

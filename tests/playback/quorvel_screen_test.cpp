@@ -7,67 +7,33 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 
 #include "console_driver.hpp"
 #include "programs_under_test.hpp"
 #include "run_layout.hpp"
-#include "terminal_session.hpp"
-#include "wave_builder.hpp"
+#include "screen_run.hpp"
 #include "wave_signal.hpp"
-
-using namespace wavetest;
-namespace fs = std::filesystem;
 
 namespace {
 
-struct ScreenRun {
-    RunLayout layout;
-    std::unique_ptr<screen::TerminalSession> session;
-
-    explicit ScreenRun(const Bytes* media, const std::string& platform = "linux") : layout(platform) {
-        if (media) layout.put_media(*media);
-        else layout.copy_media(FOOTSTEPS_PATH);
-        screen::SessionOptions options;
-        options.argv = {layout.command()};
-        options.env = {{"ALSOFT_DRIVERS", "null"}};
-        options.workdir = layout.file("bin");
-        session = std::make_unique<screen::TerminalSession>(options);
-    }
-    // Picks device 1 once the menu takes raw keys, and waits for the text
-    // that shows the job has come that far.
-    testing::AssertionResult choose_device_until(const std::string& text) {
-        auto& s = *session;
-        if (!s.waitForText("Select OpenAL device:") || !s.waitForRawKeys())
-            return testing::AssertionFailure() << "no menu reading raw keys\n" << s.dump();
-        s.send("1");
-        if (!s.waitForText(text)) return testing::AssertionFailure() << "no \"" << text << "\"\n" << s.dump();
-        return testing::AssertionSuccess();
-    }
-    // The row that holds text, or -1.
-    int row_with(const std::string& text) const {
-        auto lines = session->lines();
-        for (size_t r = 0; r < lines.size(); ++r)
-            if (lines[r].find(text) != std::string::npos) return int(r);
-        return -1;
-    }
-};
+const Environment kNullBackend = {{"ALSOFT_DRIVERS", "null"}};
 
 // These run on each platform under test: the Windows console under wine
 // starts its program at the top of an empty screen, as the Linux one does here.
 class QuorvelScreenOn : public testing::TestWithParam<std::string> {};
 
 TEST_P(QuorvelScreenOn, PlaysTheBundledFileWithADotPer100Ms) {
-    ScreenRun run(nullptr, GetParam());
-    auto& s = *run.session;
-    ASSERT_TRUE(run.choose_device_until("Playing Source ."));
+    RunLayout layout(GetParam());
+    layout.copy_media(FOOTSTEPS_PATH);
+    screen::ScreenRun s({.argv = {layout.command()}, .workdir = layout.file("bin")}, kNullBackend);
+    ASSERT_TRUE(s.choose("1", "Playing Source ."));
     auto firstDot = std::chrono::steady_clock::now();
     ASSERT_TRUE(s.waitForText("Press any key to exit", std::chrono::seconds(30))) << s.dump();
     double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - firstDot).count();
 
     double seconds = wave_seconds(FOOTSTEPS_PATH);
     EXPECT_EQ(s.row(0), "Quorvel Test Application");
-    int opened = run.row_with("Opened OpenAL Soft Device");
+    int opened = s.rowWith("Opened OpenAL Soft Device");
     ASSERT_GE(opened, 0) << s.dump();
     std::string dotsLine = s.row(opened + 1);
     ASSERT_EQ(dotsLine.rfind("Playing Source ", 0), 0u) << s.dump();
@@ -87,28 +53,14 @@ TEST_P(QuorvelScreenOn, PlaysTheBundledFileWithADotPer100Ms) {
     EXPECT_EQ(s.modeChangesLeftBehind(), "");
 }
 
-TEST(QuorvelScreen, SoundShorterThan100MsGivesOneDot) {
-    Bytes samples(2 * 44100 / 20 * 2, 0);  // 50 ms of stereo silence
-    Bytes file = riff({chunk("fmt ", fmt_body(1, 2, 44100, 16)), chunk("data", samples)});
-    ScreenRun run(&file);
-    auto& s = *run.session;
-    ASSERT_TRUE(s.waitForText("Select OpenAL device:")) << s.dump();
-    s.send("1");
-    ASSERT_TRUE(s.waitForText("Press any key to exit")) << s.dump();
-    int playing = run.row_with("Playing Source ");
-    ASSERT_GE(playing, 0) << s.dump();
-    EXPECT_EQ(s.row(playing), "Playing Source .");
-    s.send("x");
-    EXPECT_EQ(s.waitExit(), screen::ExitStatus::exitedWith(0)) << s.dump();
-}
-
 TEST_P(QuorvelScreenOn, KeyPressedDuringPlaybackEndsTheFinalWait) {
-    ScreenRun run(nullptr, GetParam());
-    auto& s = *run.session;
-    ASSERT_TRUE(run.choose_device_until("Playing Source ."));
+    RunLayout layout(GetParam());
+    layout.copy_media(FOOTSTEPS_PATH);
+    screen::ScreenRun s({.argv = {layout.command()}, .workdir = layout.file("bin")}, kNullBackend);
+    ASSERT_TRUE(s.choose("1", "Playing Source ."));
     s.send("k");  // waits in the input until the final wait takes it
     EXPECT_EQ(s.waitExit(std::chrono::seconds(30)), screen::ExitStatus::exitedWith(0)) << s.dump();
-    const int wait_row = run.row_with("Press any key to exit");
+    const int wait_row = s.rowWith("Press any key to exit");
     ASSERT_GE(wait_row, 0) << s.dump();
     EXPECT_EQ(s.row(wait_row - 2).rfind("Playing Source ...", 0), 0u) << "playback ran to its end";
     EXPECT_TRUE(s.waitForCursor({wait_row, 21})) << s.dump();
@@ -119,14 +71,13 @@ INSTANTIATE_TEST_SUITE_P(Platforms, QuorvelScreenOn, testing::ValuesIn(platforms
                          [](const auto& info) { return info.param; });
 
 TEST(QuorvelScreen, HangUpDuringPlaybackEndsAtOnce) {
-    ScreenRun run(nullptr);
-    auto& s = *run.session;
-    ASSERT_TRUE(s.waitForText("Select OpenAL device:")) << s.dump();
-    s.send("1");
-    ASSERT_TRUE(s.waitForText("Playing Source ..")) << s.dump();
+    RunLayout layout;
+    layout.copy_media(FOOTSTEPS_PATH);
+    screen::ScreenRun s({.argv = {layout.command()}, .workdir = layout.file("bin")}, kNullBackend);
+    ASSERT_TRUE(s.choose("1", "Playing Source .."));
     s.kill(SIGHUP);
     EXPECT_EQ(s.waitExit(), screen::ExitStatus::killedBy(SIGHUP)) << s.dump();
-    EXPECT_EQ(run.row_with("Press any key to exit"), -1) << s.dump();
+    EXPECT_EQ(s.rowWith("Press any key to exit"), -1) << s.dump();
     EXPECT_EQ(s.modeChangesLeftBehind(), "");
 }
 

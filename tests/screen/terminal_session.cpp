@@ -18,6 +18,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "console/write_all.hpp"
+
 extern char** environ;
 
 namespace screen {
@@ -314,20 +316,21 @@ bool TerminalSession::readAvailable() {
 
 void TerminalSession::writeAll(std::string_view bytes) {
     if (master_ < 0) throw std::logic_error("TerminalSession: terminal already hung up");
-    while (!bytes.empty()) {
-        ssize_t n = ::write(master_, bytes.data(), bytes.size());
-        if (n > 0) {
-            bytes.remove_prefix(static_cast<size_t>(n));
-        } else if (n < 0 && errno == EAGAIN) {
-            // The program is not reading its input and may be blocked
-            // writing output: keep reading that while waiting for room.
-            pollfd p{master_, POLLIN | POLLOUT, 0};
-            ::poll(&p, 1, static_cast<int>(kWaitSlice.count()));
-            if (p.revents & POLLIN) readAvailable();
-        } else if (!(n < 0 && errno == EINTR)) {
-            throw systemError("writing to the terminal");
+    write_all(bytes, [this](const char* data, size_t size) -> size_t {
+        for (;;) {
+            const ssize_t n = ::write(master_, data, size);
+            if (n > 0) return static_cast<size_t>(n);
+            if (n < 0 && errno == EAGAIN) {
+                // The program is not reading its input and may be blocked
+                // writing output: keep reading that while waiting for room.
+                pollfd p{master_, POLLIN | POLLOUT, 0};
+                ::poll(&p, 1, static_cast<int>(kWaitSlice.count()));
+                if (p.revents & POLLIN) readAvailable();
+            } else if (!(n < 0 && errno == EINTR)) {
+                throw systemError("writing to the terminal");
+            }
         }
-    }
+    });
 }
 
 void TerminalSession::send(std::string_view bytes) { writeAll(bytes); }

@@ -10,19 +10,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-namespace {
-
-void write_all(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // the child closed its input early
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-}  // namespace
+#include "console/posix/descriptor_io.hpp"
 
 ProgramRun run_program_with_input(const std::string& path, const Environment& environment,
                                   const std::string& input, int timeoutSeconds,
@@ -51,7 +39,7 @@ ProgramRun run_program_with_input(const std::string& path, const Environment& en
     ::close(toChild[0]);
     ::close(fromChild[1]);
     ::signal(SIGPIPE, SIG_IGN);
-    write_all(toChild[1], input);
+    write_fd(toChild[1], input);  // up to the end of what the child reads
     ::close(toChild[1]);
 
     ProgramRun run;
@@ -82,6 +70,7 @@ ProgramRun run_program_with_input(const std::string& path, const Environment& en
             const pid_t done = ::waitpid(pid, &status, WNOHANG);
             if (done == pid) {
                 if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+                if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
                 return run;
             }
             if (std::chrono::steady_clock::now() >= deadline) break;

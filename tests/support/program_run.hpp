@@ -11,6 +11,7 @@
 struct ProgramRun {
     std::string output;  // everything written to standard output
     int exitCode = -1;   // -1 when the program did not end by itself
+    int signal = 0;      // the signal that ended it before the deadline, if one did
 };
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
