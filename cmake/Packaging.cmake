@@ -5,6 +5,7 @@
 #            the same programs again in system-openal/, without a DLL, so that
 #            Windows loads the OpenAL installed on the system for them
 #   Linux:   quorvel-ferrowin-linux-<arch>.tar.gz, using the system's OpenAL
+# The tests (tests/packaging) pack them and read their names from CPack.
 
 install(TARGETS quorvel ferrowin RUNTIME DESTINATION bin)
 install(FILES ${CMAKE_BINARY_DIR}/Media/Footsteps.wav DESTINATION Media)
@@ -27,31 +28,3 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 include(CPack)
-
-# The bundle unpacked into a fresh folder and both programs run from it
-# (under wine for Windows): tools/check_bundle.sh. A sanitizer build makes
-# no release bundle.
-if(BUILD_TESTING AND NOT ENABLE_SANITIZERS)
-  if(WIN32)
-    set(bundle_platform windows)
-  else()
-    set(bundle_platform linux)
-  endif()
-  add_test(NAME release_bundle COMMAND ${CMAKE_SOURCE_DIR}/tools/check_bundle.sh ${bundle_platform} ${CMAKE_BINARY_DIR})
-  set_tests_properties(release_bundle PROPERTIES LABELS bundle TIMEOUT 300)
-  if(WIN32)
-    # A wine prefix of the user's, named by WINEPREFIX, is neither used nor
-    # changed by the check: its files' checksums before and after.
-    set(users_prefix ${CMAKE_BINARY_DIR}/users-wineprefix)
-    add_test(NAME release_bundle_users_prefix_before COMMAND sh -c [=[
-      rm -rf "$0" && mkdir -p "$0/drive_c" && echo mine > "$0/drive_c/notes.txt" &&
-      echo 'WINE REGISTRY' > "$0/system.reg" && find "$0" -type f -exec sha256sum {} + | sort > "$0.sha256"
-      ]=] ${users_prefix})
-    add_test(NAME release_bundle_users_prefix_after COMMAND sh -c [=[
-      find "$0" -type f -exec sha256sum {} + | sort | diff "$0.sha256" -
-      ]=] ${users_prefix})
-    set_tests_properties(release_bundle_users_prefix_before PROPERTIES FIXTURES_SETUP users_prefix LABELS bundle)
-    set_tests_properties(release_bundle_users_prefix_after PROPERTIES FIXTURES_CLEANUP users_prefix LABELS bundle)
-    set_tests_properties(release_bundle PROPERTIES FIXTURES_REQUIRED users_prefix ENVIRONMENT WINEPREFIX=${users_prefix})
-  endif()
-endif()

@@ -143,7 +143,6 @@ test_packages=(
   libgtest-dev                       # unit and program tests
   libvterm-dev                       # terminal emulator behind the screen tests
   'openal-info|openal-tools'         # OpenAL Soft's info tool: what the tests expect of it
-  sox                                # checks the audio in a release bundle's rendered WAV
 )
 fuzz_packages=(
   clang libclang-rt-dev              # libFuzzer, for the WAV reader's fuzz target
