@@ -5,8 +5,5 @@
 # their own (preset "wine", build/wine) and runs the ones that drive the
 # Windows programs under wine. build/default is left as it is.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-tools/setup.sh windows
-ctest --preset windows
-tools/setup.sh wine
-ctest --preset wine
+"$(dirname "$0")/setup.sh" windows test
+exec "$(dirname "$0")/setup.sh" wine test
