@@ -13,20 +13,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 program="${1:-quorvel}"
-case "$program" in
-  quorvel | ferrowin) ;;
-  *) echo "usage: $0 [quorvel|ferrowin]" >&2; exit 2 ;;
-esac
+[[ $program =~ ^(quorvel|ferrowin)$ ]] || { echo "usage: $0 [quorvel|ferrowin]" >&2; exit 2; }
 tools/setup.sh run "$program" >&2
 
 runtime="${XDG_RUNTIME_DIR:-/run/user/$(id -u)}"
 
 # True when the command answers, or cannot be asked because its client is
-# not installed (then the socket is taken at its word). A server that is gone
-# leaves at most a socket that refuses, and its client fails at once; a client
-# still waiting after 5 s has reached a server that is running but slow (a
-# busy machine), and that counts as an answer: the sound goes to it, not
-# into a file.
+# not installed (then the socket is taken at its word). A client fails at once
+# on a socket left behind by a server that is gone; one still waiting after
+# 5 s has reached a server that runs but is slow (a busy machine): that counts
+# as an answer, and the sound goes to that server rather than into a file.
 answers() {
   command -v "$1" >/dev/null 2>&1 || return 0
   local status=0
