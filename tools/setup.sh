@@ -58,19 +58,22 @@ update_lists() {
 # install WITH WITHOUT: installs what the dependency strings (as in a
 # package's Depends: "a, b | c (>= 1)") need, WITH's packages with what they
 # recommend, WITHOUT's without. apt-get satisfy takes the first alternative it
-# can; its simulation, which needs no root, says first what it would install.
+# can; its simulation, which needs no root, says first what it would install
+# (recommends aside).
 install() {
-  local plan needed name missing=""
-  plan() { { [ -z "$1" ] || apt-get -s satisfy "$1"; } 2>&1 && apt-get -s satisfy --no-install-recommends "$2" 2>&1; }
+  local plan planned=1 needed name missing="" all="${1:+$1, }$2"
+  plan() { apt-get -s satisfy --no-install-recommends "$all" 2>&1; }
   # Package lists that know none of a package are read before that is final.
-  if ! plan=$(plan "$@") && can_install; then update_lists; plan=$(plan "$@") || true; fi
-  needed=" $(sed -n 's/^Inst \([^ ]*\).*/\1/p' <<<"$plan" | tr '\n' ' ')"
+  plan=$(plan) || { can_install && update_lists && plan=$(plan); } || planned=""
+  # What it would install, or what it found no way to install (its problems'
+  # " Depends: name but it is not installable"); of those, the names asked for.
+  needed=" $(sed -n 's/^Inst \([^ ]*\).*/\1/p; s/.* Depends: \([^ ]*\).*/\1/p' <<<"$plan" | tr '\n' ' ')"
   for name in $needed; do
-    [[ " ${1//[,|]/ } ${2//[,|]/ } " != *" $name "* ]] || missing+="${missing:+, }$name"
+    [[ " ${all//[,|]/ } " != *" $name "* ]] || missing+="${missing:+, }$name"
   done
-  if ! grep -q '^E:' <<<"$plan"; then [ -n "$missing" ] || return 0
-  elif ! can_install; then grep '^E:' <<<"$plan" >&2; missing="those apt-get names above"; fi
+  [ -z "$planned" ] || [ -n "$missing" ] || return 0
   if ! can_install; then
+    [ -n "$missing" ] || { grep '^E:' <<<"$plan" >&2; missing="unknown (apt-get's errors above)"; }
     echo "setup: missing packages: $missing; installing them needs root: run $0 as root, or with sudo installed" >&2
     exit 1
   fi
@@ -79,7 +82,7 @@ install() {
   # given only to that question, and only when jackd2 is about to be installed.
   [[ $needed != *" jackd2 "* ]] || echo 'jackd2 jackd/tweak_rt_limits boolean false' | $sudo debconf-set-selections
   update_lists
-  step "Installing ${missing:-${1:+$1, }$2}"
+  step "Installing ${missing:-$all}"
   [ -z "$1" ] || apt_get satisfy -y "$1"
   apt_get satisfy -y --no-install-recommends "$2"
 }
@@ -109,21 +112,11 @@ ci_packages="debootstrap, git, qemu-user-static, binfmt-support"
 openal_version() {
   LC_ALL=C apt-cache policy libopenal1 2>/dev/null | awk '/(Installed|Candidate):/ && $2 != "(none)" { print $2; exit }'
 }
-server_packages="pulseaudio, pulseaudio-utils"
-choose_sound_server() {
-  [ -n "$(openal_version)" ] || ! can_install || update_lists
-  ! dpkg --compare-versions "$(openal_version)" ge 1:1.22 ||
-    server_packages="pipewire, pipewire-bin, wireplumber, pipewire-pulse, pulseaudio-utils"
-  server_packages+=", jackd2, jack-example-tools | jackd2 (<< 1.9.22~)"
-}
 
 # Each job: its packages, and the workflow (CMakePresets.json) that builds it.
 case "$job" in
   run)
-    case "${2:-programs}" in
-      programs | quorvel | ferrowin) ;;
-      *) echo "usage: $0 run [quorvel|ferrowin]" >&2; exit 2 ;;
-    esac
+    [[ ${2:-programs} =~ ^(programs|quorvel|ferrowin)$ ]] || { echo "usage: $0 run [quorvel|ferrowin]" >&2; exit 2; }
     install "$openal" "$run_packages"
     # A tree of its own makes no tests (preset "run"), which need packages
     # this job does not install; a tree that tools/test.sh made keeps them.
@@ -136,8 +129,11 @@ case "$job" in
     exec cmake --build --preset default --target "${2:-programs}"
     ;;
   default | sanitize)
-    choose_sound_server
-    install "$openal" "$run_packages, $test_packages, $server_packages"
+    [ -n "$(openal_version)" ] || ! can_install || update_lists
+    servers="pulseaudio, pulseaudio-utils"
+    ! dpkg --compare-versions "$(openal_version)" ge 1:1.22 ||
+      servers="pipewire, pipewire-bin, wireplumber, pipewire-pulse, pulseaudio-utils"
+    install "$openal" "$run_packages, $test_packages, $servers, jackd2, jack-example-tools | jackd2 (<< 1.9.22~)"
     ;;
   fuzz) install "$openal" "$run_packages, clang, libclang-rt-dev" ;;
   windows) install "$openal" "$run_packages, $windows_packages" ;;
@@ -148,10 +144,7 @@ case "$job" in
     tools/debian_archive.sh >/dev/null 2>&1 || update_lists
     exit 0
     ;;
-  *)
-    echo "usage: $0 run|default|sanitize|fuzz|windows|wine|ci [test]" >&2
-    exit 2
-    ;;
+  *) echo "usage: $0 run|default|sanitize|fuzz|windows|wine|ci [test]" >&2; exit 2 ;;
 esac
 workflow="build-$job"
 [ "${2:-}" != test ] || [ "$job" = fuzz ] || workflow=$job

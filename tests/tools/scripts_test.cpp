@@ -58,8 +58,7 @@ TEST_P(Scripts, LeaveWhatIsNotTheirsAndWaitForTheUsersApt) {
                                         {"Cache", "cache"}, {"Etc::SourceList", "sources"}, {"Etc::SourceParts", "parts"}})
             config += std::string("Dir::") + key + " \"" + root.file(file) + "\";\n";
         for (const char* file : {"dpkg/status", "sources"}) root.write(file, "");
-        environment.insert(environment.end(), {{"APT_CONFIG", root.write("apt.conf", config)},
-                                               {"DPKG_ADMINDIR", root.file("dpkg")}});
+        environment.emplace_back("APT_CONFIG", root.write("apt.conf", config));
         // Held as apt holds it: a POSIX record lock on the whole file.
         const int lock = ::open(root.write("lists/lock", "").c_str(), O_RDWR | O_CLOEXEC);
         struct flock whole{};
