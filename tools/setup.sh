@@ -17,7 +17,7 @@
 # Installing takes root: as an ordinary user it goes through sudo; without
 # sudo it names the missing packages, as apt-get's simulation finds them, and
 # stops before anything is built. apt-get update runs at most once, and only
-# when something is to be installed.
+# when something is to be installed or the package lists know too little.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 job="${1:-default}"
