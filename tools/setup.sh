@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what one job needs (Debian 12, 13 and testing; Ubuntu is expected
-# to work), then configures and builds it. Every step is announced; apt-get
-# and the build show their own progress, and their errors stay on the
-# terminal.
+# to work), then configures and builds it through its CMake workflow preset.
+# Every step is announced; apt-get and the build show their own progress, and
+# their errors stay on the terminal.
 #   tools/setup.sh run [PROGRAM]  the two programs and the footsteps, or only
 #                             quorvel (with the footsteps) or ferrowin (build/default)
 #   tools/setup.sh default    everything, tests included (build/default)
@@ -13,10 +13,12 @@
 #   tools/setup.sh ci         only what .ci/run needs on the machine itself
 #                             (debootstrap, git, apt's package lists); no build
 #   tools/setup.sh docs       the link check of README.md and docs/ (build/docs)
+# "test" after default, sanitize or wine runs the job's tests after
+# the build, in the same workflow (tools/test.sh, tools/test_windows.sh).
 # Installing takes root: as an ordinary user it goes through sudo; without
-# sudo it names the missing packages and stops before anything is built.
-# apt-get update runs at most once. While another apt or dpkg run (the
-# user's own, unattended-upgrades) holds apt's locks, it says so and waits.
+# sudo it names the missing packages, as apt-get's simulation finds them, and
+# stops before anything is built. apt-get update runs at most once, and only
+# when something is to be installed or the package lists know too little.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 job="${1:-default}"
@@ -27,217 +29,117 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 can_install() { [ -z "$sudo" ] || command -v sudo >/dev/null; }
 
-# The lock files of apt and dpkg, as apt is configured here.
-eval "$(apt-config shell lists_dir Dir::State::Lists/d status_file Dir::State::status/f \
-  archives_dir Dir::Cache::Archives/d)"
-apt_locks=("${status_file%/*}/lock-frontend" "${status_file%/*}/lock" "${lists_dir%/}/lock"
-  "${archives_dir%/}/lock")
+# apt-get with root's rights. An install waits up to an hour while another apt
+# or dpkg run (the user's own, unattended-upgrades) holds dpkg's lock.
+apt_get() { $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=3600 "$@"; }
 
-# The lock file (of apt_locks) that some process holds now, if any: its
-# device and inode in /proc/locks, which lists apt's locks and flock's alike.
-held_lock() {
-  local lock key
-  for lock in "${apt_locks[@]}"; do
-    [ -e "$lock" ] || continue
-    # st_dev holds the minor number's low byte, the major, then the rest.
-    key=$(stat -c '%d %i' "$lock" |
-      awk '{ printf "%02x:%02x:%s", int($1 / 256) % 4096, $1 % 256 + int($1 / 1048576) * 256, $2 }')
-    if awk -v key="$key" '{ for (i = 1; i < NF; ++i) if ($i == key) found = 1 } END { exit !found }' /proc/locks; then
-      echo "$lock"
-      return 0
-    fi
-  done
-  return 1
-}
-
-# apt-get with root's rights, once no other apt or dpkg run holds apt's
-# locks (apt-get update would fail at once on them; apt-get install waits
-# as well, for a run that takes them in between).
-apt_get() {
-  local lock held=""
-  while lock=$(held_lock); do
-    [ "$lock" = "$held" ] || echo "setup: waiting for another apt or dpkg run to end (it holds $lock)" >&2
-    held=$lock
-    sleep 1
-  done
-  [ -z "$held" ] || echo "setup: apt's locks are free again; going on" >&2
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=3600 "$@"
-}
-
-installed() {
-  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
-}
-
-# True when the package manager offers a version of the package to install.
-offered() {
-  local candidate
-  candidate=$(LC_ALL=C apt-cache policy "$1" 2>/dev/null | sed -n 's/^ *Candidate: *//p')
-  [ -n "$candidate" ] && [ "$candidate" != "(none)" ]
-}
-
+# apt-get update, once. apt gives it no timeout for the package lists' lock:
+# while another run holds it, apt-get update fails at once naming that lock,
+# and is tried again, quietly, every 2 s for up to 2 minutes.
 lists_updated=""
 update_lists() {
   [ -z "$lists_updated" ] || return 0
   step "Updating the package lists (apt-get update)"
-  apt_get update
+  local lists errors quiet=() tries=0
+  eval "$(apt-config shell lists Dir::State::Lists/d)"
+  until { errors=$(apt_get "${quiet[@]}" update 2>&1 >&3 3>&-); } 3>&1; do
+    if [[ $errors != *"${lists}lock"* ]] || ((++tries > 60)); then
+      printf '%s\n' "$errors" >&2
+      return 1
+    fi
+    [ "$tries" -gt 1 ] || printf 'setup: waiting for another apt run to end (%s)\n' "${errors%%$'\n'*}" >&2
+    quiet=(-qq)
+    sleep 2
+  done
+  [ "$tries" -eq 0 ] || echo "setup: the other apt run has ended; the package lists are updated" >&2
+  [ -z "$errors" ] || printf '%s\n' "$errors" >&2
   lists_updated=1
 }
 
-# first_of TEST ENTRY: prints the first of ENTRY's alternatives ("a|b") for
-# which TEST succeeds; fails when none does.
-first_of() {
-  local name alternatives
-  IFS='|' read -ra alternatives <<<"$2"
-  for name in "${alternatives[@]}"; do
-    if "$1" "$name"; then printf '%s\n' "$name"; return 0; fi
+# install WITH WITHOUT: installs what the dependency strings (as in a
+# package's Depends: "a, b | c (>= 1)") need, WITH's packages with what they
+# recommend, WITHOUT's without. apt-get satisfy takes the first alternative it
+# can; its simulation, which needs no root, says first what it would install
+# (recommends aside).
+install() {
+  local plan planned=1 needed name missing="" all="${1:+$1, }$2"
+  plan() { apt-get -s satisfy --no-install-recommends "$all" 2>&1; }
+  # Package lists that know none of a package are read before that is final.
+  plan=$(plan) || { can_install && update_lists && plan=$(plan); } || planned=""
+  # What it would install, or what it found no way to install (its problems'
+  # " Depends: name but it is not installable"); of those, the names asked for.
+  needed=" $(sed -n 's/^Inst \([^ ]*\).*/\1/p; s/.* Depends: \([^ ]*\).*/\1/p' <<<"$plan" | tr '\n' ' ')"
+  for name in $needed; do
+    [[ " ${all//[,|]/ } " != *" $name "* ]] || missing+="${missing:+, }$name"
   done
-  return 1
-}
-
-# The ENTRYs (see install_packages) of which nothing is installed, on one line.
-unmet_entries() {
-  local entry unmet=()
-  for entry in "$@"; do
-    first_of installed "$entry" >/dev/null || unmet+=("$entry")
-  done
-  echo "${unmet[*]}"
-}
-
-# install_packages [--no-recommends] ENTRY...: installs every ENTRY not yet
-# installed. An ENTRY is a package name, or alternatives "a|b" for a package
-# named differently between releases: any one installed satisfies it,
-# otherwise the first one that the package manager offers is installed.
-# --no-recommends leaves out what the packages only recommend.
-install_packages() {
-  local entry chosen wanted=() unmet=() options=()
-  if [ "${1:-}" = --no-recommends ]; then
-    options=(--no-install-recommends)
-    shift
+  [ -z "$planned" ] || [ -n "$missing" ] || return 0
+  if ! can_install; then
+    [ -n "$missing" ] || { grep '^E:' <<<"$plan" >&2; missing="unknown (apt-get's errors above)"; }
+    echo "setup: missing packages: $missing; installing them needs root: run $0 as root, or with sudo installed" >&2
+    exit 1
   fi
-  read -ra unmet <<<"$(unmet_entries "$@")"
-  [ ${#unmet[@]} -gt 0 ] || return 0
+  # jackd2 would ask whether its users may ask for realtime scheduling (an
+  # entry in the system's limits); the tests ask for none. The answer, no, is
+  # given only to that question, and only when jackd2 is about to be installed.
+  [[ $needed != *" jackd2 "* ]] || echo 'jackd2 jackd/tweak_rt_limits boolean false' | $sudo debconf-set-selections
   update_lists
-  for entry in "${unmet[@]}"; do
-    if ! chosen=$(first_of offered "$entry"); then
-      echo "setup: the package manager offers none of: ${entry//|/, }" >&2
-      return 1
-    fi
-    wanted+=("$chosen")
-  done
-  step "Installing ${wanted[*]}"
-  apt_get install -y "${options[@]}" "${wanted[@]}"
+  step "Installing ${missing:-$all}"
+  [ -z "$1" ] || apt_get satisfy -y "$1"
+  apt_get satisfy -y --no-install-recommends "$2"
 }
 
-# What the programs need: the build, and OpenAL. OpenAL Soft's library comes
-# with what it recommends, the clients of the sound servers and of ALSA that
-# it loads to play; the tools come without: a compiler needs no fonts.
-audio_packages=(
-  libopenal-dev                      # OpenAL (OpenAL Soft) headers and library
-)
-run_packages=(
-  cmake g++ make                     # the build
-)
-# What the tests need besides.
-test_packages=(
-  pkg-config                         # finds libvterm
-  libgtest-dev                       # unit and program tests
-  libvterm-dev                       # terminal emulator behind the screen tests
-  'openal-info|openal-tools'         # OpenAL Soft's info tool: what the tests expect of it
-)
-fuzz_packages=(
-  clang libclang-rt-dev              # libFuzzer, for the WAV reader's fuzz target
-)
-windows_packages=(
-  g++-mingw-w64-x86-64-posix         # cross compilers for 64-bit Windows (x86_64-w64-mingw32-g++-posix)
-  gcc-mingw-w64-x86-64-posix         #   and its C compiler, for OpenAL Soft
-  wine wine64                        # runs the Windows programs and their tests here
-)
-ci_packages=(
-  debootstrap                        # makes the Debian roots of .ci/debian_root.sh
-  git                                # copies the checked-out commit into them
-  qemu-user-static binfmt-support    # run the arm64 root's programs
-)
-# The version of OpenAL Soft that is installed, else the one on offer;
-# nothing when the package lists know none.
+# What the programs need: the build, and OpenAL Soft's library with what it
+# recommends, the clients of the sound servers and of ALSA that it loads to
+# play. Everything else comes without what it recommends: a compiler needs no
+# fonts.
+openal="libopenal-dev"
+run_packages="cmake, g++, make"
+test_packages="pkg-config, libgtest-dev, libvterm-dev, openal-info | openal-tools"
+#   pkg-config finds libvterm, the terminal emulator behind the screen tests;
+#   OpenAL Soft's info tool says what the tests expect of it.
+windows_packages="g++-mingw-w64-x86-64-posix, gcc-mingw-w64-x86-64-posix, wine, wine64"
+#   cross compilers for 64-bit Windows (C++ for the programs, C for OpenAL
+#   Soft), and wine, which runs the Windows programs and their tests here.
+ci_packages="debootstrap, git, qemu-user-static, binfmt-support"
+#   the Debian roots, the commit copied into them, the arm64 root's programs.
+
+# The sound servers the tests start, with their command-line clients:
+# PipeWire and WirePlumber where the release's OpenAL Soft has its PipeWire
+# backend (1.22 and later: Debian 13, testing), PulseAudio before (Debian 12);
+# JACK on every release, its clients and recorder in jackd2 itself before
+# 1.9.22 (Debian 12) and in jack-example-tools since. The package lists are
+# read first when they know no OpenAL Soft yet.
 openal_version() {
-  local version
-  version=$(dpkg-query -W -f='${Version}' libopenal1 2>/dev/null || true)
-  [ -n "$version" ] || version=$(LC_ALL=C apt-cache policy libopenal1 2>/dev/null | sed -n 's/^ *Candidate: *//p')
-  [ "$version" = "(none)" ] || printf '%s\n' "$version"
-}
-# The sound server the tests start, with its command-line clients: PipeWire
-# and WirePlumber where the release's OpenAL Soft has its PipeWire backend
-# (1.22 and later: Debian 13, testing), PulseAudio before (Debian 12); JACK
-# (jackd2) on every release, with its clients and recorder (in jackd2 itself
-# before Debian 13, in jack-example-tools since); in this shell's
-# server_packages. The package lists are read first when they do not know
-# OpenAL Soft yet.
-choose_sound_server() {
-  local version
-  version=$(openal_version)
-  if [ -z "$version" ] && can_install; then
-    update_lists
-    version=$(openal_version)
-  fi
-  if [ -z "$version" ]; then
-    server_packages=('pulseaudio|pipewire')  # unknown until the lists are read
-  elif dpkg --compare-versions "$version" ge 1:1.22; then
-    server_packages=(pipewire pipewire-bin wireplumber pipewire-pulse pulseaudio-utils)
-  else
-    server_packages=(pulseaudio pulseaudio-utils)
-  fi
-  server_packages+=(jackd2)
-  ! offered jack-example-tools || server_packages+=(jack-example-tools)
+  LC_ALL=C apt-cache policy libopenal1 2>/dev/null | awk '/(Installed|Candidate):/ && $2 != "(none)" { print $2; exit }'
 }
 
-# jackd2 asks when it is installed whether its users may ask for realtime
-# scheduling (an entry in the system's limits); the tests ask for none. The
-# answer, no, is given only to that question and only before jackd2 is
-# installed, so no question stops the installation.
-answer_jackd2_question() {
-  installed jackd2 && return 0
-  can_install || return 0  # install_packages says what is missing
-  echo 'jackd2 jackd/tweak_rt_limits boolean false' | $sudo debconf-set-selections
-}
-
-# Each job: its packages, its preset, and what to build of it.
-configure_options=()
-targets=()
+# Each job: its packages, and the workflow (CMakePresets.json) that builds it.
 case "$job" in
   run)
-    case "${2:-programs}" in
-      programs | quorvel | ferrowin) ;;
-      *) echo "usage: $0 run [quorvel|ferrowin]" >&2; exit 2 ;;
-    esac
-    packages=("${run_packages[@]}")
-    preset=default
-    targets=("${2:-programs}")
-    # A tree of its own makes no tests, which need packages this job does
-    # not install; a tree that tools/test.sh made keeps them.
-    [ -f build/default/CMakeCache.txt ] || configure_options=(-DBUILD_TESTING=OFF)
+    [[ ${2:-programs} =~ ^(programs|quorvel|ferrowin)$ ]] || { echo "usage: $0 run [quorvel|ferrowin]" >&2; exit 2; }
+    install "$openal" "$run_packages"
+    # A tree of its own makes no tests (preset "run"), which need packages
+    # this job does not install; a tree that tools/test.sh made keeps them.
+    # Only the program asked for is built: under emulation that saves minutes.
+    if [ ! -f build/default/CMakeCache.txt ]; then
+      step "Configuring the build (cmake --preset run)"
+      cmake --preset run
+    fi
+    step "Building ${2:-programs} (cmake --build --preset default --target ${2:-programs})"
+    exec cmake --build --preset default --target "${2:-programs}"
     ;;
   default | sanitize)
-    choose_sound_server
-    answer_jackd2_question
-    packages=("${run_packages[@]}" "${test_packages[@]}" "${server_packages[@]}")
-    preset=$job
-    configure_options=(-DBUILD_TESTING=ON)
+    [ -n "$(openal_version)" ] || ! can_install || update_lists
+    servers="pulseaudio, pulseaudio-utils"
+    ! dpkg --compare-versions "$(openal_version)" ge 1:1.22 ||
+      servers="pipewire, pipewire-bin, wireplumber, pipewire-pulse, pulseaudio-utils"
+    install "$openal" "$run_packages, $test_packages, $servers, jackd2, jack-example-tools | jackd2 (<< 1.9.22~)"
     ;;
-  fuzz)
-    packages=("${run_packages[@]}" "${fuzz_packages[@]}")
-    preset=fuzz
-    targets=(fuzz_wave_reader make_fuzz_seeds)
-    ;;
-  windows)
-    packages=("${run_packages[@]}" "${windows_packages[@]}")
-    preset=windows
-    ;;
-  wine)
-    packages=("${run_packages[@]}" "${test_packages[@]}" "${windows_packages[@]}")
-    preset=wine
-    ;;
+  fuzz) install "$openal" "$run_packages, clang, libclang-rt-dev" ;;
+  windows) install "$openal" "$run_packages, $windows_packages" ;;
+  wine) install "$openal" "$run_packages, $test_packages, $windows_packages" ;;
   ci)
-    install_packages "${ci_packages[@]}"
+    install "" "$ci_packages"
     # The roots are made from the archive named in apt's package lists.
     tools/debian_archive.sh >/dev/null 2>&1 || update_lists
     exit 0
@@ -245,35 +147,19 @@ case "$job" in
   docs)
     # remark and its link plugin, at the versions of tools/docs-links/
     # package-lock.json, from npm into build/docs (never globally). Debian's
-    # npm brings nodejs; an npm already on PATH (another node
-    # distribution's, which Debian's would conflict with) is used as it is.
-    docs_packages=(cmake make)
-    command -v npm >/dev/null || docs_packages+=(npm)
-    install_packages --no-recommends "${docs_packages[@]}"
+    # npm brings nodejs; an npm already on PATH (another node distribution's,
+    # which Debian's would conflict with) is used as it is.
+    docs_packages="cmake, make"
+    command -v npm >/dev/null || docs_packages+=", npm"
+    install "" "$docs_packages"
     step "Configuring the link check (build/docs)"
     cmake -S tools/docs-links -B build/docs
     step "Installing the link checker (npm ci)"
-    npm ci --prefix build/docs --no-audit --no-fund
-    exit 0
+    exec npm ci --prefix build/docs --no-audit --no-fund
     ;;
-  *)
-    echo "usage: $0 run|default|sanitize|fuzz|windows|wine|ci|docs" >&2
-    exit 2
-    ;;
+  *) echo "usage: $0 run|default|sanitize|fuzz|windows|wine|ci|docs [test]" >&2; exit 2 ;;
 esac
-if ! can_install; then
-  read -ra missing <<<"$(unmet_entries "${audio_packages[@]}" "${packages[@]}")"
-  if [ ${#missing[@]} -gt 0 ]; then
-    list=$(printf '%s, ' "${missing[@]}")
-    list=${list%, }
-    echo "setup: missing packages: ${list//|/ or }; installing them needs root: run $0 as root, or with sudo installed" >&2
-    exit 1
-  fi
-fi
-install_packages "${audio_packages[@]}"
-install_packages --no-recommends "${packages[@]}"
-
-step "Configuring the build (cmake --preset $preset${configure_options[*]:+ ${configure_options[*]}})"
-cmake --preset "$preset" "${configure_options[@]}"
-step "Building (preset $preset${targets[*]:+: ${targets[*]}})"
-cmake --build --preset "$preset" ${targets[@]:+--target "${targets[@]}"}
+workflow="build-$job"
+[ "${2:-}" != test ] || [ "$job" = fuzz ] || workflow=$job
+step "Configuring and building (cmake --workflow --preset $workflow)"
+exec cmake --workflow --preset "$workflow"

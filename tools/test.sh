@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and runs every test of the given preset
-# ("default", or "sanitize" for AddressSanitizer + UndefinedBehaviorSanitizer).
+# ("default", or "sanitize" for AddressSanitizer + UndefinedBehaviorSanitizer):
+# the preset's CMake workflow, after its packages.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-preset="${1:-default}"
-tools/setup.sh "$preset"
-ctest --preset "$preset"
+exec "$(dirname "$0")/setup.sh" "${1:-default}" test

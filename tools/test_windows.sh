@@ -5,7 +5,5 @@
 # and runs the ones that drive the Windows programs under wine, the zip's
 # among them. build/default is left as it is.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-tools/setup.sh windows
-tools/setup.sh wine
-ctest --preset wine
+"$(dirname "$0")/setup.sh" windows
+exec "$(dirname "$0")/setup.sh" wine test

@@ -3,6 +3,7 @@
 // the real OpenAL Soft (null and wave-file backends) and the stand-in.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -406,6 +407,37 @@ TEST(ToolsRun, PlaysThroughARunningServerElseIntoAWavFile) {
     run_sh(true, "jack");
     if (has_sound_card()) GTEST_SKIP() << "this machine has a sound card: no WAV file without a server";
     run_sh(false);
+}
+
+// A sound card and no sound server: run.sh leaves OpenAL Soft to play on the
+// card. The card is listed as the kernel lists one, a line in a procfs file of
+// size 0: in mount and UTS namespaces of their own, a second procfs's domain
+// name, bound onto asound/cards of a tmpfs over /proc.
+TEST(ToolsRun, LeavesASoundCardToOpenALWithoutAServer) {
+    if (::geteuid() != 0) GTEST_SKIP() << "the namespaces that list a sound card take root";
+    TemporaryFolder folder;
+    const std::string proc = folder.file("proc"), said = folder.file("said"), name = proc + "/sys/kernel/domainname";
+    fs::create_directory(proc);
+    const std::string withACard = "mount -t proc proc " + proc +
+                                  " && echo ' 0 [PCH            ]: HDA-Intel - HDA Intel PCH' >" + name +
+                                  " && mount -t tmpfs tmpfs /proc && mkdir /proc/asound && :>/proc/asound/cards" +
+                                  " && mount --bind " + name + " /proc/asound/cards && exec " RUN_SH " 2>" + said;
+    // No server to find (an empty runtime folder, a JACK server by another
+    // name), and nothing set for OpenAL Soft.
+    const Environment environment{{"XDG_RUNTIME_DIR", folder.path()},
+                                  {"JACK_DEFAULT_SERVER", "none"},
+                                  {"ALSOFT_DRIVERS", ""},
+                                  {"ALSOFT_CONF", ""}};
+    const ProgramRun r = run_program_with_input("/usr/bin/unshare", environment, "1x", 600, "",
+                                                {"-m", "-u", "/bin/sh", "-c", withACard});
+    const std::string told = read_file(said);
+    EXPECT_EQ(r.exitCode, 0) << r.output << told;
+    EXPECT_NE(told.find("No sound server here, but a sound card (HDA-Intel - HDA Intel PCH): "
+                        "OpenAL Soft plays on it through ALSA\n"),
+              std::string::npos)
+        << told;
+    // Not the file (the other ToolsRun row writes RUN_SH_OUTPUT meanwhile).
+    EXPECT_EQ(told.find("the sound goes to"), std::string::npos) << told;
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -59,10 +58,13 @@ TEST_P(Scripts, LeaveWhatIsNotTheirsAndWaitForTheUsersApt) {
                                         {"Cache", "cache"}, {"Etc::SourceList", "sources"}, {"Etc::SourceParts", "parts"}})
             config += std::string("Dir::") + key + " \"" + root.file(file) + "\";\n";
         for (const char* file : {"dpkg/status", "sources"}) root.write(file, "");
-        environment.insert(environment.end(), {{"APT_CONFIG", root.write("apt.conf", config)},
-                                               {"DPKG_ADMINDIR", root.file("dpkg")}});
+        environment.emplace_back("APT_CONFIG", root.write("apt.conf", config));
+        // Held as apt holds it: a POSIX record lock on the whole file.
         const int lock = ::open(root.write("lists/lock", "").c_str(), O_RDWR | O_CLOEXEC);
-        ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+        struct flock whole{};
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        ASSERT_EQ(::fcntl(lock, F_SETLK, &whole), 0);
         release = std::thread([lock] { std::this_thread::sleep_for(std::chrono::seconds(2)); ::close(lock); });
     }
     const auto start = std::chrono::steady_clock::now();
@@ -83,8 +85,8 @@ std::vector<ScriptCase> cases() {
         {"wine_prefix_refuses_a_users_folder", {"tools/wine_prefix.sh", "PREFIX"}, false, false,
          "holds files but is not a wine prefix made by this script: it is left as it is"},
         {"setup_waits_for_a_held_apt_lock", {"tools/setup.sh", "run"}, true, false,
-         "/lists/lock)\n"
-         "setup: apt's locks are free again; going on\n"},
+         "/lists/lock. It is held by process " + std::to_string(::getpid()) + " (scripts_test))\n"
+         "setup: the other apt run has ended; the package lists are updated\n"},
     };
     if (platforms_under_test().size() > 1)  // with wine: the wine tree
         rows.push_back({"wine_prefix_ignores_WINEPREFIX_windows", {"tools/wine_prefix.sh"}, false, true,
