@@ -160,6 +160,6 @@ case "$job" in
   *) echo "usage: $0 run|default|sanitize|fuzz|windows|wine|ci|docs [test]" >&2; exit 2 ;;
 esac
 workflow="build-$job"
-[ "${2:-}" != test ] || [ "$job" = fuzz ] || workflow=$job
+[ "${2:-}" != test ] || [[ $job =~ ^(fuzz|windows)$ ]] || workflow=$job
 step "Configuring and building (cmake --workflow --preset $workflow)"
 exec cmake --workflow --preset "$workflow"
