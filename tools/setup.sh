@@ -153,7 +153,7 @@ windows_packages=(
   wine wine64                        # runs the Windows programs and their tests here
 )
 ci_packages=(
-  debootstrap                        # makes the Debian roots of .ci/debian_root.sh
+  mmdebstrap                         # makes the Debian roots of .ci/debian_root.sh
   git                                # copies the checked-out commit into them
   qemu-user-static binfmt-support    # run the arm64 root's programs
 )
