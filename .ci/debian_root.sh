@@ -117,9 +117,12 @@ mkdir "$work"
 
 if [ -z "$(find "$tarball" -mtime -30 2>/dev/null)" ]; then
   archive=$("$repo/tools/debian_archive.sh")
-  # An archive that is a dated copy serves a testing Release file past its
+  # The root's copies are thrown away after each run: dpkg there need not
+  # sync every file (its option stays in the root as 99mmdebstrap). An
+  # archive that is a dated copy serves a testing Release file past its
   # validity: apt in this root (and only here) accepts it.
-  options=() && [ "$release" != forky ] || options=(--aptopt='Acquire::Check-Valid-Until "false"')
+  options=(--dpkgopt=force-unsafe-io)
+  [ "$release" != forky ] || options+=(--aptopt='Acquire::Check-Valid-Until "false"')
   step "making a minimal root with mmdebstrap from $archive (once per machine)"
   contained env TMPDIR="$work" mmdebstrap --mode=root --variant=minbase ${arch:+--arch="$arch"} \
     "${options[@]}" "$release" "$tarball.new.tar" "$archive"
@@ -129,9 +132,8 @@ fi
 step "a fresh copy of the minimal root"
 tar -x -C "$work" -f "$tarball"
 cp --remove-destination /etc/resolv.conf "$work/etc/resolv.conf"
-# The copy is thrown away after the run: dpkg need not sync every file. A
-# first run is timed as a user sees it, with dpkg as it comes.
-[ "$mode" = first-run ] || echo force-unsafe-io > "$work/etc/dpkg/dpkg.cfg.d/quorvel-ci-unsafe-io"
+# A first run is timed as a user sees it, with dpkg as it comes.
+[ "$mode" != first-run ] || rm "$work/etc/dpkg/dpkg.cfg.d/99mmdebstrap"
 # Nor may a package start a service in it.
 install -m 755 <(printf '#!/bin/sh\nexit 101\n') "$work/usr/sbin/policy-rc.d"
 
