@@ -58,10 +58,10 @@ step() { printf '==> %s (%d s): %s\n' "$name" "$SECONDS" "$*"; }
 [ "$(id -u)" -eq 0 ] || { echo "$0: must run as root (mmdebstrap, unshare, chroot and mounts)" >&2; exit 1; }
 
 # A long step: a command in new mount and PID namespaces, in the background
-# so that a signal to this script is handled at once. Killing the
-# namespace's first process kills every other one in it before it ends
-# itself, and unshare then ends with it: once it is waited for, no process
-# of the step is left, nor, with them, its mounts.
+# so that a signal to this script is handled at once. When unshare is killed,
+# its child, the namespace's first process, is killed too (--kill-child), and
+# that kills every other process in it before it ends itself: once it is
+# gone, no process of the step is left, nor, with them, its mounts.
 child=""
 contained() {
   unshare --mount --pid --fork --kill-child "$@" 9>&- &
@@ -73,8 +73,9 @@ stop_child() {
   [ -n "$child" ] || return 0
   local first=""
   read -r first _ <"/proc/$child/task/$child/children" 2>/dev/null || true
-  kill -KILL "${first:-$child}" 2>/dev/null || true
+  kill -KILL "$child" 2>/dev/null || true
   wait "$child" 2>/dev/null || true
+  while [ -n "$first" ] && [ -e "/proc/$first" ]; do sleep 0.1; done
 }
 
 # The copy is this run's only once it holds the root's lock: a run still
