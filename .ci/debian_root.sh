@@ -61,7 +61,7 @@ step() { printf '==> %s (%d s): %s\n' "$name" "$SECONDS" "$*"; }
 # so that a signal to this script is handled at once. When unshare is killed,
 # its child, the namespace's first process, is killed too (--kill-child), and
 # that kills every other process in it before it ends itself: once it is
-# gone, no process of the step is left, nor, with them, its mounts.
+# gone (or a zombie), no process of the step is left, nor its mounts.
 child=""
 contained() {
   unshare --mount --pid --fork --kill-child "$@" 9>&- &
@@ -72,10 +72,10 @@ contained() {
 stop_child() {
   [ -n "$child" ] || return 0
   local first=""
-  read -r first _ <"/proc/$child/task/$child/children" 2>/dev/null || true
+  read -r first _ 2>/dev/null <"/proc/$child/task/$child/children" || true
   kill -KILL "$child" 2>/dev/null || true
   wait "$child" 2>/dev/null || true
-  while [ -n "$first" ] && [ -e "/proc/$first" ]; do sleep 0.1; done
+  while [ -n "$first" ] && grep -qs '^State:\s*[^Z]' "/proc/$first/status"; do sleep 0.1; done
 }
 
 # The copy is this run's only once it holds the root's lock: a run still
