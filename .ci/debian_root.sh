@@ -155,9 +155,12 @@ fi
 # what they fetch.
 keep=$archives && case "$mode" in first-run | ci) keep="" ;; esac
 # Runs a command line in the checkout inside the root, as root, with nothing
-# of this script's environment but HOME and PATH (no TERM, no locale).
+# of this script's environment but HOME and PATH (no TERM, no locale). The
+# root is a mount point of its own, so that unshare works inside it (a ci
+# run's roots).
 in_root() {
   contained /bin/sh -c 'set -e
+    mount --bind "$0" "$0"
     mount -t proc proc "$0/proc"
     for dir in sys dev dev/pts; do mount --bind "/$dir" "$0/$dir"; done
     [ -z "$1" ] || mount --bind "$1" "$0/var/cache/apt/archives"
