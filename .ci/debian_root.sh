@@ -30,14 +30,11 @@ while [ $# -gt 0 ]; do
     *) args+=("$1"); shift ;;
   esac
 done
-release=${args[0]:-} mode=${args[1]:-both} qemu=""
+release=${args[0]:-} mode=${args[1]:-both}
 [ "${#args[@]}" -le 2 ] || { echo "$usage" >&2; exit 2; }
 [ "$arch" != "$(dpkg --print-architecture)" ] || arch=""
-case "$arch" in
-  "") ;;
-  arm64) qemu=aarch64 ;;
-  *) echo "$0: no emulator known for the architecture $arch" >&2; exit 2 ;;
-esac
+[ -z "$arch" ] || [ "$arch" = arm64 ] || { echo "$0: no emulator known for the architecture $arch" >&2; exit 2; }
+qemu=${arch:+aarch64}               # the emulator's name for it
 case "$release:$mode${arch:+:foreign}" in
   trixie:both* | trixie:first-run* | trixie:ci) name="Debian 13" ;;
   forky:both* | forky:first-run* | forky:ci) name="Debian testing" ;;
