@@ -96,14 +96,12 @@ trap 'exit 143' TERM
 # keeps the emulator open from this system).
 emulation() {
   local binfmt=/proc/sys/fs/binfmt_misc
+  { [ -x "/usr/bin/qemu-$qemu-static" ] && command -v update-binfmts >/dev/null; } || "$repo/tools/setup.sh" ci
   [ -e $binfmt/register ] || mount -t binfmt_misc binfmt_misc $binfmt
   [ -e "$binfmt/qemu-$qemu" ] || update-binfmts --enable "qemu-$qemu"
   grep -qx enabled "$binfmt/qemu-$qemu" || { echo "$0: qemu-$qemu is registered but disabled" >&2; exit 1; }
 }
 
-# mmdebstrap, git, qemu-user-static and apt's package lists, waiting for any
-# other apt run.
-"$repo/tools/setup.sh" ci
 mkdir -p "$cache" "$archives/partial"
 # One run of a root at a time on this machine: they share its cache.
 exec 9>"$cache/$root.lock"
@@ -114,6 +112,8 @@ rm -rf --one-file-system "$work" "$tarball.new.tar"    # a killed run's
 mkdir "$work"
 
 if [ -z "$(find "$tarball" -mtime -30 2>/dev/null)" ]; then
+  # mmdebstrap and apt's package lists, waiting for any other apt run.
+  "$repo/tools/setup.sh" ci
   archive=$("$repo/tools/debian_archive.sh")
   # The root's copies are thrown away after each run: dpkg there need not
   # sync every file (its option stays in the root as 99mmdebstrap). An
