@@ -115,11 +115,13 @@ if [ -z "$(find "$tarball" -mtime -30 2>/dev/null)" ]; then
   # mmdebstrap and apt's package lists, waiting for any other apt run.
   "$repo/tools/setup.sh" ci
   archive=$("$repo/tools/debian_archive.sh")
-  # The root's copies are thrown away after each run: dpkg there need not
-  # sync every file (its option stays in the root as 99mmdebstrap). An
-  # archive that is a dated copy serves a testing Release file past its
-  # validity: apt in this root (and only here) accepts it.
-  options=(--dpkgopt=force-unsafe-io)
+  # /usr merged as debootstrap, and so Debian's installer, merges it: with
+  # usr-is-merged, not usrmerge and the perl it brings. The root's copies
+  # are thrown away after each run: dpkg there need not sync every file (its
+  # option stays in the root as 99mmdebstrap). An archive that is a dated
+  # copy serves a testing Release file past its validity: apt in this root
+  # (and only here) accepts it.
+  options=(--hook-dir=/usr/share/mmdebstrap/hooks/merged-usr --dpkgopt=force-unsafe-io)
   [ "$release" != forky ] || options+=(--aptopt='Acquire::Check-Valid-Until "false"')
   step "making a minimal root with mmdebstrap from $archive (once per machine)"
   contained env TMPDIR="$work" mmdebstrap --mode=root --variant=minbase ${arch:+--arch="$arch"} \
