@@ -55,13 +55,15 @@ step() { printf '==> %s (%d s): %s\n' "$name" "$SECONDS" "$*"; }
 [ "$(id -u)" -eq 0 ] || { echo "$0: must run as root (mmdebstrap, unshare, chroot and mounts)" >&2; exit 1; }
 
 # A long step: a command in new mount and PID namespaces, in the background
-# so that a signal to this script is handled at once. When unshare is killed,
-# its child, the namespace's first process, is killed too (--kill-child), and
-# that kills every other process in it before it ends itself: once it is
-# gone (or a zombie), no process of the step is left, nor its mounts.
+# so that a signal to this script is handled at once (it keeps the root's
+# lock open while it runs, should this script be killed). When unshare is
+# killed, its child, the namespace's first process, is killed too
+# (--kill-child), and that kills every other process in it before it ends
+# itself: once it is gone (or a zombie), no process of the step is left, nor
+# its mounts.
 child=""
 contained() {
-  unshare --mount --pid --fork --kill-child "$@" 9>&- &
+  unshare --mount --pid --fork --kill-child "$@" &
   child=$!
   wait "$child"
   child=""
