@@ -156,6 +156,7 @@ ci_packages=(
   mmdebstrap                         # makes the Debian roots of .ci/debian_root.sh
   git                                # copies the checked-out commit into them
   qemu-user-static binfmt-support    # run the arm64 root's programs
+  arch-test                          #   and tell mmdebstrap that they run
 )
 # The version of OpenAL Soft that is installed, else the one on offer;
 # nothing when the package lists know none.
