@@ -136,7 +136,7 @@ tar -x -C "$work" -f "$tarball"
 cp --remove-destination /etc/resolv.conf "$work/etc/resolv.conf"
 # A first run is timed as a user sees it, with dpkg as it comes.
 [ "$mode" != first-run ] || rm "$work/etc/dpkg/dpkg.cfg.d/99mmdebstrap"
-# Nor may a package start a service in it.
+# No package may start a service in it.
 install -m 755 <(printf '#!/bin/sh\nexit 101\n') "$work/usr/sbin/policy-rc.d"
 
 commit=$(git -C "$repo" rev-parse --short HEAD)
