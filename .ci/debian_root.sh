@@ -158,12 +158,14 @@ keep=$archives && case "$mode" in first-run | ci) keep="" ;; esac
 # Runs a command line in the checkout inside the root, as root, with nothing
 # of this script's environment but HOME and PATH (no TERM, no locale). The
 # root is a mount point of its own, so that unshare works inside it (a ci
-# run's roots).
+# run's roots); its /dev/shm is its own as well, as on a user's machine (the
+# sound servers' shared memory is not another root's).
 in_root() {
   contained /bin/sh -c 'set -e
     mount --bind "$0" "$0"
     mount -t proc proc "$0/proc"
     for dir in sys dev dev/pts; do mount --bind "/$dir" "$0/$dir"; done
+    mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$0/dev/shm"
     [ -z "$1" ] || mount --bind "$1" "$0/var/cache/apt/archives"
     exec chroot "$0" /usr/bin/env -i HOME=/root \
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
