@@ -11,7 +11,7 @@
 #   tools/setup.sh windows    the Windows programs, cross-built (build/windows)
 #   tools/setup.sh wine       the tests that run those under wine (build/wine)
 #   tools/setup.sh ci         only what .ci/run needs on the machine itself
-#                             (debootstrap, git, apt's package lists); no build
+#                             (mmdebstrap, git, apt's package lists); no build
 #   tools/setup.sh docs       the link check of README.md and docs/ (build/docs)
 # "test" after default, sanitize or wine runs the job's tests after
 # the build, in the same workflow (tools/test.sh, tools/test_windows.sh).
@@ -100,8 +100,9 @@ test_packages="pkg-config, libgtest-dev, libvterm-dev, openal-info | openal-tool
 windows_packages="g++-mingw-w64-x86-64-posix, gcc-mingw-w64-x86-64-posix, wine, wine64"
 #   cross compilers for 64-bit Windows (C++ for the programs, C for OpenAL
 #   Soft), and wine, which runs the Windows programs and their tests here.
-ci_packages="debootstrap, git, qemu-user-static, binfmt-support"
-#   the Debian roots, the commit copied into them, the arm64 root's programs.
+ci_packages="mmdebstrap, git, qemu-user-static, binfmt-support, arch-test"
+#   the Debian roots, the commit copied into them, the arm64 root's programs
+#   (mmdebstrap makes a root of another architecture only with arch-test).
 
 # The sound servers the tests start, with their command-line clients:
 # PipeWire and WirePlumber where the release's OpenAL Soft has its PipeWire
