@@ -152,11 +152,21 @@ else
   git -C "$repo" archive HEAD | tar -x -C "$work/root/quorvel"
 fi
 
+# Certificates this machine's node trusts beyond its own (NODE_EXTRA_CA_CERTS:
+# a proxy's, say) are trusted by node in the root too: a ci run's link check
+# fetches its checker from npm.
+extraCa=""
+if [ -f "${NODE_EXTRA_CA_CERTS:-}" ]; then
+  extraCa=/etc/ssl/quorvel-ci-extra-ca.pem
+  cp "$NODE_EXTRA_CA_CERTS" "$work$extraCa"
+fi
+
 # A first run and a ci run download everything themselves; the others keep
 # what they fetch.
 keep=$archives && case "$mode" in first-run | ci) keep="" ;; esac
 # Runs a command line in the checkout inside the root, as root, with nothing
-# of this script's environment but HOME and PATH (no TERM, no locale). The
+# of this script's environment but HOME, PATH and the certificates above (no
+# TERM, no locale). The
 # root is a mount point of its own, so that unshare works inside it (a ci
 # run's roots); its /dev/shm is its own as well, as on a user's machine (the
 # sound servers' shared memory is not another root's).
@@ -167,9 +177,9 @@ in_root() {
     for dir in sys dev dev/pts; do mount --bind "/$dir" "$0/$dir"; done
     mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$0/dev/shm"
     [ -z "$1" ] || mount --bind "$1" "$0/var/cache/apt/archives"
-    exec chroot "$0" /usr/bin/env -i HOME=/root \
+    exec chroot "$0" /usr/bin/env -i HOME=/root ${3:+NODE_EXTRA_CA_CERTS="$3"} \
       PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-      /bin/bash -c "cd /root/quorvel && $2"' "$work" "$keep" "$1"
+      /bin/bash -c "cd /root/quorvel && $2"' "$work" "$keep" "$1" "$extraCa"
 }
 
 if [ "$mode" = first-run ]; then
