@@ -44,6 +44,10 @@ TEST(QuorvelRun, PlaysTheBundledFootstepsWithADotPer100Ms) {
     ASSERT_EQ(r.exitCode, 0) << r.output;
     EXPECT_NE(r.output.find("Opened OpenAL Soft Device\nPlaying Source ."), std::string::npos) << r.output;
     int expected = static_cast<int>(seconds * 10);
+    // The null backend mixes on the wall clock and makes up a late wake-up,
+    // so the source stops with its sound; a late dot loop prints fewer dots,
+    // not more (each pass prints one, then asks): 0.6 s spare below, one
+    // dot of the mixer's wake-up above.
     EXPECT_GE(dots(r.output), expected * 85 / 100) << r.output;
     EXPECT_LE(dots(r.output), expected + 2) << r.output;
     EXPECT_NE(r.output.find(".\n\nPress any key to exit"), std::string::npos) << "the dot line must be ended";
@@ -208,20 +212,25 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, QuorvelJobCalls,
 // keep to the clock all the same, one per 100 ms of sound (a loop that slept
 // 100 ms after each dot would show about 2000 / 150, 14). A query slower than
 // the dot interval makes every pass late: the next dot is due at once, about
-// one per 150 ms of a 1 s sound.
+// one per 150 ms of a 1 s sound. The first row's dots follow the program's
+// clock, not its wake-ups: one dot either way. The second's passes last the
+// query and the wake-up after it (up to 150 ms on a busy machine: 5 dots
+// were seen at a load of 30); a wait that wrapped round instead of being
+// due at once would leave one or two.
 TEST(QuorvelWithFake, SlowStateAnswersKeepADotPer100MsOfSound) {
     const struct {
         const char* playing;
         const char* delay;
-        int dots;
-    } rows[] = {{"playing_ms = 2000", "state_delay_ms = 50", 20}, {"playing_ms = 1000", "state_delay_ms = 150", 7}};
+        int fewest, most;
+    } rows[] = {{"playing_ms = 2000", "state_delay_ms = 50", 19, 21}, {"playing_ms = 1000", "state_delay_ms = 150", 4, 8}};
     for (const auto& row : rows) {
         RunLayout layout;
         layout.put_media(canonical(2, 44100, pattern(400)));
         std::vector<std::string> calls;
         ProgramRun r = run_with_fake(layout, {row.playing, row.delay}, calls);
         ASSERT_EQ(r.exitCode, 0) << row.delay << "\n" << r.output;
-        EXPECT_NEAR(dots(r.output), row.dots, 1) << r.output;
+        EXPECT_GE(dots(r.output), row.fewest) << r.output;
+        EXPECT_LE(dots(r.output), row.most) << r.output;
         EXPECT_EQ(std::count(calls.begin(), calls.end(), "alGetSourcei"), dots(r.output)) << "one query a dot";
     }
 }
