@@ -77,7 +77,8 @@ TEST_P(QuorvelShortRun, PrintsTheJobLines) {
 INSTANTIATE_TEST_SUITE_P(
     Files, QuorvelShortRun,
     testing::Combine(testing::ValuesIn(platforms_under_test()), testing::Values(
-        ShortCase{"sound_under_100ms", tone(44100, 440, 0.05),
+        // 10 ms: the null backend's mixer may wake 90 ms late before the dot.
+        ShortCase{"sound_under_100ms", tone(44100, 440, 0.01),
                   "Opened OpenAL Soft Device\nPlaying Source .\n\nPress any key to exit"},
         ShortCase{"empty_data_chunk", riff({chunk("fmt ", fmt_body(1, 2, 44100, 16)), chunk("data", {})}),
                   "Opened OpenAL Soft Device\nPlaying Source .\n\nPress any key to exit"},
