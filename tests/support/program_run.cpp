@@ -15,7 +15,7 @@
 ProgramRun run_program_with_input(const std::string& path, const Environment& environment,
                                   const std::string& input, int timeoutSeconds,
                                   const std::string& workingDirectory,
-                                  const std::vector<std::string>& arguments) {
+                                  const std::vector<std::string>& arguments, const OutputWatch& watch) {
     int toChild[2];
     int fromChild[2];
     if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0) throw std::runtime_error("pipe failed");
@@ -60,6 +60,7 @@ ProgramRun run_program_with_input(const std::string& path, const Environment& en
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         run.output.append(chunk, static_cast<std::size_t>(n));
+        if (watch) watch(run.output);
     }
     ::close(fromChild[0]);
     if (!killed) {

@@ -27,9 +27,9 @@ public:
     std::string command(OpenAl library = OpenAl::installed) const { return program_command(program_, library); }
 
     // A run from bin/ with keys on a pipe.
-    ProgramRun run(const Environment& env, const std::string& keys = "1x",
-                   OpenAl library = OpenAl::installed) const {
-        return run_program_with_input(command(library), env, keys, 60, file("bin"));
+    ProgramRun run(const Environment& env, const std::string& keys = "1x", OpenAl library = OpenAl::installed,
+                   const OutputWatch& watch = {}) const {
+        return run_program_with_input(command(library), env, keys, 60, file("bin"), {}, watch);
     }
 
 private:

@@ -83,6 +83,24 @@ inline double power_at(const std::vector<double>& x, uint32_t rate, double hz) {
     return s1 * s1 + s2 * s2 - c * s1 * s2;
 }
 
+// The peak level of each sound in a signal, from the softest to the loudest:
+// sounds are parted by 0.1 s without a sample above level.
+inline std::vector<double> sound_peaks(const Signal& r, double level = 0.01) {
+    std::vector<double> peaks;
+    size_t quiet = r.rate;  // samples since the last one above level
+    for (double v : r.left) {
+        if (std::fabs(v) <= level) {
+            ++quiet;
+            continue;
+        }
+        if (quiet > r.rate / 10) peaks.push_back(0);
+        peaks.back() = std::max(peaks.back(), std::fabs(v));
+        quiet = 0;
+    }
+    std::sort(peaks.begin(), peaks.end());
+    return peaks;
+}
+
 // Where a sound sounds: from its first to its last sample above a level,
 // and its RMS over that span.
 struct Loudness {
