@@ -157,7 +157,7 @@ fi
 # fetches its checker from npm.
 extraCa=""
 if [ -f "${NODE_EXTRA_CA_CERTS:-}" ]; then
-  extraCa=/etc/ssl/quorvel-ci-extra-ca.pem
+  extraCa=/etc/quorvel-ci-extra-ca.pem
   cp "$NODE_EXTRA_CA_CERTS" "$work$extraCa"
 fi
 
