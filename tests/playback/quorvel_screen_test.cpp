@@ -100,7 +100,9 @@ TEST(QuorvelScreen, SoundShorterThan100MsGivesOneDot) {
     ASSERT_TRUE(s.waitForText("Press any key to exit")) << s.dump();
     int playing = run.row_with("Playing Source ");
     ASSERT_GE(playing, 0) << s.dump();
-    EXPECT_EQ(s.row(playing), "Playing Source .");
+    // One dot; two where the mixer woke over 90 ms late and the source still
+    // played at the first poll (seen at a load of 24).
+    EXPECT_TRUE(s.row(playing) == "Playing Source ." || s.row(playing) == "Playing Source ..") << s.dump();
     s.send("x");
     EXPECT_EQ(s.waitExit(), screen::ExitStatus::exitedWith(0)) << s.dump();
 }
