@@ -24,7 +24,7 @@
 //   ctrlc                       Ctrl+C to the console's processes
 //   exit                        waits for the program's end (at most 30 s)
 // The report on standard output: "alive yes|no" for each alive step, "failed
-// STEP" for a step that could not be done (the steps after it are skipped),
+// STEP (error N)" for a step that could not be done (the steps after it are skipped),
 // "exit N" or "exit none" (the program was ended after 30 s), then "cursor X
 // Y", "window L T R B", and for each buffer row "row Y TEXT" (UTF-8, trailing blanks cut) and
 // "attrs Y RUNS" (ATTR*COUNT runs of hex attributes).
@@ -333,7 +333,7 @@ int main(int argc, char** argv) {
     Driver driver;
     for (int i = 1; i < argc - 1; ++i) {
         if (!driver.step(argv[i])) {
-            std::printf("failed %s\n", argv[i]);
+            std::printf("failed %s (error %lu)\n", argv[i], GetLastError());
             break;
         }
     }
