@@ -426,7 +426,16 @@ void run_sh(bool withServer, const std::string& backend = "") {
     if (!withServer)
         for (auto& [name, value] : environment)
             if (name == "XDG_RUNTIME_DIR") value = emptyRuntime.path().string();
-    const ProgramRun r = run_program_with_input(script.path(), environment, "1x", 600);
+    // OpenAL Soft's log names the backend and device it took, and the
+    // server's list at the first dot where the stream plays: what a failure
+    // needs to tell a lost sound from one sent to another sink.
+    environment.emplace_back("ALSOFT_LOGLEVEL", "3");
+    std::string streams;
+    const ProgramRun r = run_program_with_input(script.path(), environment, "1x", 600, "", {},
+                                                [&](const std::string& out) {
+                                                    if (withServer && streams.empty() && out.ends_with('.'))
+                                                        streams = server.streams();
+                                                });
     server.stopRecording();
     const std::string said = stderrFile.read();
     ASSERT_EQ(r.exitCode, 0) << r.output << said;
@@ -441,6 +450,7 @@ void run_sh(bool withServer, const std::string& backend = "") {
     EXPECT_EQ(said.find(serverLine) != std::string::npos, withServer) << said;
     EXPECT_EQ(said.find(fileLine) != std::string::npos, !withServer) << said;
     EXPECT_EQ(fs::exists(RUN_SH_OUTPUT), !withServer);
+    SCOPED_TRACE("run.sh's standard error:\n" + said + "\nthe server's streams at the first dot:\n" + streams);
     expect_heard_as_the_file(withServer ? recorded : RUN_SH_OUTPUT);
 }
 

@@ -310,6 +310,13 @@ void SoundServer::stopRecording() {
     if (name_ == "jack") complete_wav_sizes(std::exchange(recording_, ""));
 }
 
+std::string SoundServer::streams() const {
+    if (name_ == "jack") return client({"jack_lsp", "-c"}, environment("")).output;
+    if (name_ == "pipewire") return client({"wpctl", "status"}, environment("")).output;
+    return client({"pactl", "list", "short", "sinks"}, environment("")).output +
+           client({"pactl", "list", "short", "sink-inputs"}, environment("")).output;
+}
+
 void SoundServer::kill() { end(SIGKILL); }
 
 void SoundServer::end(int signal) {

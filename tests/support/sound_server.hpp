@@ -57,6 +57,9 @@ public:
     // stopRecording, which ends every recording.
     bool startRecording(const std::string& wavPath, const std::string& sink = "");
     void stopRecording();
+    // The server's streams and the sinks or ports they play to, as its own
+    // tool lists them: for a failure's message.
+    std::string streams() const;
     // Kills every server process (SIGKILL), leaving its sockets behind.
     void kill();
 
