@@ -332,6 +332,7 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);  // lines end in a line feed alone
     Driver driver;
     for (int i = 1; i < argc - 1; ++i) {
+        SetLastError(0);  // a step that fails on a check, not a call, reports error 0
         if (!driver.step(argv[i])) {
             std::printf("failed %s (error %lu)\n", argv[i], GetLastError());
             break;
